@@ -1,0 +1,23 @@
+// The result table's changes, each passed on to the view that shows it.
+#include "core/FileTable.h"
+
+#include <utility>
+
+namespace korvane {
+
+void FileTable::Append(FileRow row) {
+    rows_.push_back(std::move(row));
+    if (observer_) observer_->RowAppended(rows_.size() - 1);
+}
+
+void FileTable::Clear() {
+    rows_.clear();
+    if (observer_) observer_->TableCleared();
+}
+
+void FileTable::SetResult(std::size_t i, std::string text) {
+    rows_[i].ResultText = std::move(text);
+    if (observer_) observer_->ResultChanged(i);
+}
+
+}  // namespace korvane

@@ -1,0 +1,53 @@
+// The "master read" step: empties the table and fills it from the source drive.
+#include "core/ReadMaster.h"
+
+#include <utility>
+#include <vector>
+
+#include "core/Session.h"
+#include "core/Steps.h"
+#include "core/Texts.h"
+
+namespace korvane {
+
+void ReadMaster(Session& s) {
+    s.table.Clear();
+    s.TotalBytes = 0;
+    ScanFolder(s, s.window.MasterRoot());
+    s.window.SetPanelText(StatusPanel::Total,
+                          "全容量:" + FormatThousands(static_cast<std::int64_t>(s.TotalBytes)));
+}
+
+void ScanFolder(Session& s, const std::string& folder) {
+    std::vector<DirEntry> entries;
+    if (!s.fs.ListFolder(folder, entries)) {
+        // A folder that cannot be listed must not pass unnoticed: a later comparison would
+        // otherwise judge the disc on the files that happened to be readable.
+        s.unlistedFolders.push_back(folder);
+        s.window.AppendReadError(folder);
+        s.window.SetPanelText(StatusPanel::Outcome, text::kReadErrorNotice);
+    }
+    for (DirEntry& e : entries) {
+        if (e.name == "." || e.name == "..") continue;
+        if (e.isFolder) {
+            ScanFolder(s, folder + e.name + "\\");
+        } else {
+            s.TotalBytes += e.size;
+            s.table.Append({std::move(e.name), folder, std::to_string(e.size), std::string()});
+        }
+    }
+}
+
+std::string FormatThousands(std::int64_t value) {
+    const std::string digits = std::to_string(value);
+    const std::size_t n = digits.size();
+    std::string out;
+    out.reserve(n + n / 3);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i > 0 && (n - i) % 3 == 0 && digits[i - 1] != '-') out.push_back(',');
+        out.push_back(digits[i]);
+    }
+    return out;
+}
+
+}  // namespace korvane

@@ -1,0 +1,70 @@
+// The state of one window's verification work: table, counters, flags, queue, digest state.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/FileTable.h"
+#include "core/StepQueue.h"
+#include "core/Window.h"
+#include "digest/Md5.h"
+#include "platform/FileSystem.h"
+
+namespace korvane {
+
+// A read buffer kept for the session's whole life and reused for every file. It is never
+// zero-filled: first touch of fresh memory is what costs, so it is paid once.
+class ReusableBuffer {
+public:
+    unsigned char* Get(std::size_t n) {
+        if (n > size_) {
+            data_.reset(new unsigned char[n]);  // default-initialised: no zero fill
+            size_ = n;
+        }
+        return data_.get();
+    }
+
+private:
+    std::unique_ptr<unsigned char[]> data_;
+    std::size_t size_ = 0;
+};
+
+class Session {
+public:
+    Session(Window& w, FileSystem& files) : window(w), fs(files) {}
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    Window& window;
+    FileSystem& fs;
+
+    FileTable table;
+    StepQueue queue;
+    Md5Context md5;
+
+    // Run counters. Sizes and totals are 64-bit so that DVD-sized sources add up right.
+    std::uint64_t TotalBytes = 0;
+    std::uint64_t DoneBytes = 0;
+    std::uint32_t ElapsedSeconds = 0;
+
+    bool AbortRequested = false;
+    bool ReadFailed = false;
+    bool CopyReadFailed = false;
+
+    // True from the start of RunSteps until it returns, whichever way.
+    bool runActive = false;
+
+    // Folders this run's scan could not list to their end, as drive paths ending in a backslash.
+    // A run that missed a folder never reports success.
+    std::vector<std::string> unlistedFolders;
+
+    // Buffers reused across files: the digest chunk and the two comparison blocks.
+    ReusableBuffer chunkBuffer;
+    ReusableBuffer sourceBuffer;
+    ReusableBuffer copyBuffer;
+};
+
+}  // namespace korvane

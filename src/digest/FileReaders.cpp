@@ -1,0 +1,115 @@
+// Reading one file from start to end: its digest, the read-error test, its size.
+#include "digest/FileReaders.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "core/RunError.h"
+#include "core/Session.h"
+#include "core/Texts.h"
+#include "digest/Md5.h"
+
+namespace korvane {
+
+namespace {
+
+// A whole number of 64-byte blocks, so every full chunk is fed straight from the buffer.
+constexpr std::size_t kDigestChunk = 64000;
+constexpr std::size_t kDigestChunkBlocks = kDigestChunk / 64;
+constexpr std::size_t kReadTestChunk = 1000000;
+
+}  // namespace
+
+std::string FileMd5(Session& s, const std::string& path) {
+    unsigned char* buffer = s.chunkBuffer.Get(kDigestChunk);
+    std::unique_ptr<File> file = s.fs.Open(path, ShareMode::Read);
+    if (!file) ThrowCannotOpen(path);
+
+    Md5Context& ctx = s.md5;
+    const std::uint64_t size = file->Size();
+    ctx.MessageLength = size;
+    const unsigned tail = static_cast<unsigned>(size % 64);
+    const std::size_t lastChunkBlocks = static_cast<std::size_t>(size % kDigestChunk) / 64;
+    Md5Init(ctx);
+    int shownPercent = 0;
+    // Set when a read stopped short of the end: its bytes are not fed, and whatever the next
+    // read brings, the file cannot be digested whole.
+    bool cutShort = false;
+
+    while (file->Position() < file->Size()) {
+        if (s.AbortRequested) return kDigestAborted;
+
+        const std::uint64_t position = file->Position();
+        const int percent =
+            static_cast<int>(static_cast<double>(position) / static_cast<double>(size) * 100.0);
+        // Pumping only on a new even percentage keeps a file's pumps at 49 or fewer.
+        if (percent != shownPercent && percent % 2 == 0) {
+            s.window.SetGauge(GaugeId::File, percent);
+            s.window.ProcessMessages();
+            shownPercent = percent;
+        }
+
+        // The last chunk asks only for what the size taken at opening leaves, so bytes that a
+        // growing file gains meanwhile never reach a digest whose length is already fixed.
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kDigestChunk, size - position));
+        const std::size_t n = file->Read(buffer, want);
+        s.DoneBytes += n;
+
+        if (n == 0 || cutShort) {
+            s.window.SetPanelText(StatusPanel::Outcome, text::kReadErrorNotice);
+            s.window.AppendReadError(path);
+            s.ReadFailed = true;
+            return text::kReadErrorJa;
+        }
+        if (n < want) {
+            cutShort = true;
+            continue;
+        }
+
+        ctx.BlockFromPending = false;
+        if (n == kDigestChunk) {
+            Md5FeedBlocks(ctx, buffer, kDigestChunkBlocks);
+        } else {
+            Md5FeedBlocks(ctx, buffer, lastChunkBlocks);
+            std::memcpy(ctx.PendingBlock, buffer + lastChunkBlocks * 64, tail);
+        }
+    }
+
+    Md5Final(ctx, tail);
+    return Md5DigestText(ctx);
+}
+
+bool ReadWholeFile(Session& s, const std::string& path) {
+    std::unique_ptr<File> file = s.fs.Open(path, ShareMode::Exclusive);
+    if (!file) ThrowCannotOpen(path);
+    const std::uint64_t size = file->Size();
+    unsigned char* buffer = s.chunkBuffer.Get(kReadTestChunk);
+
+    // One step more than whole chunks: the last one finds the end (or, for an empty file, is
+    // the only read).
+    const std::uint64_t steps = size / kReadTestChunk + 1;
+    for (std::uint64_t i = 1; i <= steps; ++i) {
+        s.window.SetGauge(GaugeId::File, static_cast<int>(i * 100 / steps));
+        s.window.ProcessMessages();
+        if (s.AbortRequested) return false;
+
+        const std::size_t n = file->Read(buffer, kReadTestChunk);
+        s.DoneBytes += n;
+        if (n == 0 && file->Position() < file->Size()) {
+            s.ReadFailed = true;
+            return true;
+        }
+    }
+    // A read that broke off inside the last step delivered some bytes, so no zero-byte read
+    // followed it; the file still was not read to its end.
+    if (file->Position() < file->Size()) s.ReadFailed = true;
+    return true;
+}
+
+std::int64_t FileSize64(Session& s, const std::string& path) {
+    return static_cast<std::int64_t>(s.fs.SizeOf(path).value_or(0));
+}
+
+}  // namespace korvane

@@ -1,0 +1,28 @@
+// Reading one file by its drive path: digest, read test, size.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace korvane {
+
+class Session;
+
+// What FileMd5 yields when an abort stops it: never equal to a digest text or to anything a
+// step stores, so a caller can keep the row's previous text.
+inline constexpr char kDigestAborted[] = "\x01(aborted)";
+
+// The file's digest text (32 lower-case hex digits); "リードエラー" after a read error, having
+// set ReadFailed, the outcome panel and a read-error line; kDigestAborted on abort.
+// Opens with ShareMode::Read; an open failure throws RunError "ファイル %s は開けません".
+std::string FileMd5(Session& s, const std::string& path);
+
+// Reads the whole file (ShareMode::Exclusive) to find read errors; sets ReadFailed on one.
+// Returns false only when an abort stopped it before the end.
+bool ReadWholeFile(Session& s, const std::string& path);
+
+// The full size of the file, without opening it; 0 when there is no such file (callers test
+// existence first).
+std::int64_t FileSize64(Session& s, const std::string& path);
+
+}  // namespace korvane

@@ -1,0 +1,72 @@
+// The file layer the core works through: drive-letter paths in, files and listings out.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvane {
+
+// What an open grants to other openers of the same file.
+enum class ShareMode {
+    Read,       // others may read; an exclusive holder makes the open fail
+    Exclusive,  // nobody else may have the file open
+};
+
+struct DirEntry {
+    std::string name;  // the bytes the directory holds, unconverted
+    bool isFolder = false;
+    std::uint64_t size = 0;  // full 64-bit size (0 for folders)
+};
+
+// An open file, read from start to end.
+class File {
+public:
+    virtual ~File() = default;
+    // Delivers min(n, remaining) bytes unless the end of the file or an error stops it.
+    // A failing read delivers what it got; every read after a failure delivers 0.
+    virtual std::size_t Read(void* buffer, std::size_t n) = 0;
+    virtual std::uint64_t Position() const = 0;
+    virtual std::uint64_t Size() const = 0;
+};
+
+// Outcome of writing a whole file; message is the system's reason when ok is false.
+struct WriteResult {
+    bool ok = true;
+    std::string message;
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // Lists a folder given as a drive path ending in a backslash ("Q:\DATA\"), in the order the
+    // directory returns its entries, without "." and "..". Symbolic links to folders, FIFOs,
+    // sockets and device nodes are left out; a link to a file is listed with its target's size.
+    // Returns false when the folder could not be opened or not read to its end; the entries read
+    // before the failure are still in `out`.
+    virtual bool ListFolder(const std::string& folder, std::vector<DirEntry>& out) = 0;
+
+    // Opens an existing regular file for reading; nullptr when it cannot be opened (missing,
+    // a folder, no permission, or a share conflict with another open).
+    virtual std::unique_ptr<File> Open(const std::string& path, ShareMode share) = 0;
+
+    // True only for an existing regular file (or a link to one); a folder counts as not found.
+    virtual bool FileExists(const std::string& path) = 0;
+
+    // The full size of the file the path names, without opening it; nothing when there is none.
+    virtual std::optional<std::uint64_t> SizeOf(const std::string& path) = 0;
+
+    // Whole-file access for the result files. These take the host paths the file dialogs
+    // return, not drive paths.
+    virtual bool ReadWhole(const std::string& hostPath, std::string& out) = 0;
+    // Replaces the file atomically: a temporary file in the same folder is written with checked
+    // calls, synced and renamed over the target, so a failure leaves the old file whole.
+    virtual WriteResult WriteWholeAtomically(const std::string& hostPath, std::string_view data) = 0;
+};
+
+}  // namespace korvane

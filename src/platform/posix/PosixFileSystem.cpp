@@ -1,0 +1,344 @@
+// POSIX file layer: listings via readdir, reads via read(2), share modes emulated with flock.
+#include "platform/posix/PosixFileSystem.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <system_error>
+#include <utility>
+
+#include "platform/HostFileSystem.h"
+
+namespace korvane {
+
+namespace {
+
+// One read(2) asks for at most this much, well below SSIZE_MAX on every platform.
+constexpr std::size_t kMaxReadChunk = std::size_t{1} << 30;
+
+std::string ErrorText(int error) {
+    return std::generic_category().message(error);
+}
+
+class FdGuard {
+  public:
+    explicit FdGuard(int fd) : fd_(fd) {}
+    ~FdGuard() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FdGuard(const FdGuard&) = delete;
+    FdGuard& operator=(const FdGuard&) = delete;
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+  private:
+    int fd_;
+};
+
+// Opens a regular file for reading without ever blocking: a FIFO opened without O_NONBLOCK
+// would wait for a writer forever, and a device node must not be read as a file.
+int OpenRegularForReading(const char* hostPath, struct stat& st) {
+    int fd = ::open(hostPath, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return -1;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
+// Filesystems that know no locks (some network and FUSE mounts) must not make every open fail.
+bool LockUnsupported(int error) {
+    return error == ENOLCK || error == EINVAL || error == ENOTSUP || error == EOPNOTSUPP ||
+           error == ENOSYS;
+}
+
+class PosixFile : public File {
+  public:
+    PosixFile(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+    ~PosixFile() override { ::close(fd_); }  // closing also drops the flock
+    PosixFile(const PosixFile&) = delete;
+    PosixFile& operator=(const PosixFile&) = delete;
+
+    std::size_t Read(void* buffer, std::size_t n) override {
+        if (failed_) return 0;
+        auto* bytes = static_cast<char*>(buffer);
+        std::size_t got = 0;
+        while (got < n) {
+            ssize_t r = ::read(fd_, bytes + got, std::min(n - got, kMaxReadChunk));
+            if (r > 0) {
+                got += static_cast<std::size_t>(r);
+            } else if (r == 0) {
+                break;
+            } else if (errno == EINTR) {
+                continue;
+            } else {
+                // A damaged sector or a vanished mount: what came before it is still good, but
+                // reading on past the hole would hand out bytes from the wrong offset.
+                failed_ = true;
+                break;
+            }
+        }
+        position_ += got;
+        return got;
+    }
+
+    std::uint64_t Position() const override { return position_; }
+    std::uint64_t Size() const override { return size_; }
+
+  private:
+    int fd_;
+    std::uint64_t size_;
+    std::uint64_t position_ = 0;
+    bool failed_ = false;
+};
+
+// The mask new files get, read without the set-and-restore dance of umask(2) where possible,
+// since that briefly changes the mask for every thread of the process.
+mode_t CurrentUmask() {
+    if (std::FILE* f = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, f)) {
+            if (std::strncmp(line, "Umask:", 6) == 0) {
+                std::fclose(f);
+                return static_cast<mode_t>(std::strtoul(line + 6, nullptr, 8) & 0777);
+            }
+        }
+        std::fclose(f);
+    }
+    mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+bool WriteAll(int fd, std::string_view data, int& error) {
+    const char* p = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        ssize_t w = ::write(fd, p, std::min(left, kMaxReadChunk));
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            error = errno;
+            return false;
+        }
+        if (w == 0) {  // a full device may report no progress instead of ENOSPC
+            error = ENOSPC;
+            return false;
+        }
+        p += w;
+        left -= static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool PosixFileSystem::ListHostFolder(const std::string& hostFolder, std::vector<DirEntry>& out) {
+    out.clear();
+    DIR* dir = ::opendir(hostFolder.c_str());
+    if (!dir) return false;
+    const int dfd = ::dirfd(dir);
+    bool ok = true;
+    struct stat st;
+    for (;;) {
+        errno = 0;
+        const dirent* e = ::readdir(dir);
+        if (!e) {
+            ok = errno == 0;
+            break;
+        }
+        const char* name = e->d_name;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+
+        bool isLink = false;
+        switch (e->d_type) {
+            case DT_DIR:
+                // The kind is already known and folders carry no size: no stat needed.
+                out.push_back(DirEntry{std::string(name), true, 0});
+                continue;
+            case DT_REG:
+                break;
+            case DT_LNK:
+                isLink = true;
+                break;
+            case DT_UNKNOWN:
+                // Some filesystems do not fill in the kind; ask without following a link first.
+                if (::fstatat(dfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                    if (errno == ENOENT) continue;  // gone since readdir
+                    ok = false;
+                    break;
+                }
+                if (S_ISDIR(st.st_mode)) {
+                    out.push_back(DirEntry{std::string(name), true, 0});
+                    continue;
+                }
+                if (S_ISREG(st.st_mode)) {
+                    out.push_back(
+                        DirEntry{std::string(name), false, static_cast<std::uint64_t>(st.st_size)});
+                    continue;
+                }
+                if (!S_ISLNK(st.st_mode)) continue;
+                isLink = true;
+                break;
+            default:
+                continue;  // FIFOs, sockets, device nodes
+        }
+        if (!ok) break;
+
+        if (::fstatat(dfd, name, &st, 0) != 0) {
+            // A dangling link or a loop is no file; a plain entry that cannot be looked at is a
+            // failure of the folder, not something to drop in silence.
+            if (isLink || errno == ENOENT) continue;
+            ok = false;
+            break;
+        }
+        // A link to a folder is never followed: it could lead out of the disc or in a circle.
+        if (!S_ISREG(st.st_mode)) continue;
+        out.push_back(DirEntry{std::string(name), false, static_cast<std::uint64_t>(st.st_size)});
+    }
+    ::closedir(dir);
+    return ok;
+}
+
+std::unique_ptr<File> PosixFileSystem::OpenHost(const std::string& hostPath, ShareMode share) {
+    struct stat st;
+    FdGuard fd(OpenRegularForReading(hostPath.c_str(), st));
+    if (fd.get() < 0) return nullptr;
+    const int op = (share == ShareMode::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+    while (::flock(fd.get(), op) != 0) {
+        if (errno == EINTR) continue;
+        if (LockUnsupported(errno)) break;
+        return nullptr;  // EWOULDBLOCK: another open holds a conflicting share
+    }
+    ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    return std::make_unique<PosixFile>(fd.release(), static_cast<std::uint64_t>(st.st_size));
+}
+
+bool PosixFileSystem::ListFolder(const std::string& folder, std::vector<DirEntry>& out) {
+    auto host = drives_.ToHost(folder);
+    if (!host) {
+        out.clear();
+        return false;
+    }
+    return ListHostFolder(*host, out);
+}
+
+std::unique_ptr<File> PosixFileSystem::Open(const std::string& path, ShareMode share) {
+    auto host = drives_.ToHost(path);
+    if (!host) return nullptr;
+    return OpenHost(*host, share);
+}
+
+bool PosixFileSystem::FileExists(const std::string& path) {
+    auto host = drives_.ToHost(path);
+    struct stat st;
+    return host && ::stat(host->c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::optional<std::uint64_t> PosixFileSystem::SizeOf(const std::string& path) {
+    auto host = drives_.ToHost(path);
+    struct stat st;
+    if (!host || ::stat(host->c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+bool PosixFileSystem::ReadWhole(const std::string& hostPath, std::string& out) {
+    out.clear();
+    struct stat st;
+    FdGuard fd(OpenRegularForReading(hostPath.c_str(), st));
+    if (fd.get() < 0) return false;
+    // The size is a hint only: the file may change while it is read.
+    std::size_t capacity = static_cast<std::size_t>(st.st_size) + 1;
+    out.resize(std::max<std::size_t>(capacity, 4096));
+    std::size_t got = 0;
+    for (;;) {
+        if (got == out.size()) out.resize(out.size() * 2);
+        ssize_t r = ::read(fd.get(), out.data() + got, std::min(out.size() - got, kMaxReadChunk));
+        if (r > 0) {
+            got += static_cast<std::size_t>(r);
+        } else if (r == 0) {
+            break;
+        } else if (errno != EINTR) {
+            out.clear();
+            return false;
+        }
+    }
+    out.resize(got);
+    return true;
+}
+
+WriteResult PosixFileSystem::WriteWholeAtomically(const std::string& hostPath,
+                                                  std::string_view data) {
+    auto fail = [](int error) { return WriteResult{false, ErrorText(error)}; };
+
+    // Replacing a link would cut it; replace the file it points at instead.
+    std::string target = hostPath;
+    struct stat st;
+    if (::lstat(hostPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* real = ::realpath(hostPath.c_str(), nullptr)) {
+            target = real;
+            std::free(real);
+        }
+    }
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) return fail(EISDIR);
+
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos
+                                   ? std::string(".")
+                                   : (slash == 0 ? "/" : target.substr(0, slash));
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    if (base.empty()) return fail(EISDIR);
+
+    // In the same folder, so the rename stays on one filesystem and is atomic.
+    std::string temp = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) +
+                       "." + base + ".XXXXXX";
+    int raw = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (raw < 0) return fail(errno);
+    int fd = raw;
+    auto discard = [&](int error) {
+        if (fd >= 0) ::close(fd);
+        ::unlink(temp.c_str());
+        return fail(error);
+    };
+
+    int error = 0;
+    if (!WriteAll(fd, data, error)) return discard(error);
+    if (::fsync(fd) != 0) return discard(errno);
+    const mode_t mode = exists ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
+    if (::fchmod(fd, mode) != 0) return discard(errno);
+    if (exists) {
+        // Keep the owner when allowed to; an ordinary user simply cannot, which is fine.
+        if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
+        }
+    }
+    const int closing = fd;
+    fd = -1;
+    if (::close(closing) != 0) return discard(errno);
+    if (::rename(temp.c_str(), target.c_str()) != 0) return discard(errno);
+
+    // Make the rename itself durable; a failure here no longer endangers either version.
+    int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return WriteResult{};
+}
+
+std::unique_ptr<FileSystem> MakeHostFileSystem(const DriveMap& drives) {
+    return std::make_unique<PosixFileSystem>(drives);
+}
+
+}  // namespace korvane

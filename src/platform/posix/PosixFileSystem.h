@@ -1,0 +1,30 @@
+// The file layer on POSIX systems: drive paths resolved through a DriveMap, read with plain system
+// calls.
+#pragma once
+
+#include "platform/DriveMap.h"
+#include "platform/FileSystem.h"
+
+namespace korvane {
+
+class PosixFileSystem : public FileSystem {
+  public:
+    // The map is read at every call, so letters added or removed later apply at once.
+    explicit PosixFileSystem(const DriveMap& drives) : drives_(drives) {}
+
+    bool ListFolder(const std::string& folder, std::vector<DirEntry>& out) override;
+    std::unique_ptr<File> Open(const std::string& path, ShareMode share) override;
+    bool FileExists(const std::string& path) override;
+    std::optional<std::uint64_t> SizeOf(const std::string& path) override;
+    bool ReadWhole(const std::string& hostPath, std::string& out) override;
+    WriteResult WriteWholeAtomically(const std::string& hostPath, std::string_view data) override;
+
+    // The host-path halves of the calls above, for callers that already hold a host path.
+    static bool ListHostFolder(const std::string& hostFolder, std::vector<DirEntry>& out);
+    static std::unique_ptr<File> OpenHost(const std::string& hostPath, ShareMode share);
+
+  private:
+    const DriveMap& drives_;
+};
+
+}  // namespace korvane

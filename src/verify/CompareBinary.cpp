@@ -1,0 +1,114 @@
+// The "compare bin." step: every listed file compared block by block with its copy.
+#include "verify/CompareBinary.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "core/RunError.h"
+#include "core/Session.h"
+#include "core/Steps.h"
+#include "core/Texts.h"
+#include "digest/FileReaders.h"
+#include "verify/SizeText.h"
+#include "verify/Verdicts.h"
+
+namespace korvane {
+
+bool FilesEqual(Session& s, const std::string& sourcePath, const std::string& copyPath) {
+    Window& w = s.window;
+    const std::unique_ptr<File> source = s.fs.Open(sourcePath, ShareMode::Exclusive);
+    if (!source) ThrowCannotOpen(sourcePath);
+    const std::unique_ptr<File> copy = s.fs.Open(copyPath, ShareMode::Exclusive);
+    if (!copy) ThrowCannotOpen(copyPath);  // the source closes on the way out
+
+    const std::uint64_t size = source->Size();
+    // A copy of another length can only differ; its bytes past the source's end are not read.
+    bool equal = copy->Size() == size;
+    const std::uint64_t copyEnd = std::min(copy->Size(), size);
+
+    // The buffers are reused across files and never cleared, so only bytes this block delivered
+    // on both sides may be compared.
+    unsigned char* sourceBlock = s.sourceBuffer.Get(kCompareBlock);
+    unsigned char* copyBlock = s.copyBuffer.Get(kCompareBlock);
+
+    const std::uint64_t blocks = size / kCompareBlock + 1;
+    bool sourceFailed = false;
+    bool copyFailed = false;
+    for (std::uint64_t k = 1; k <= blocks; ++k) {
+        w.SetGauge(GaugeId::File, static_cast<int>(100 * k / blocks));
+        w.ProcessMessages();
+
+        const std::size_t sourceCount = source->Read(sourceBlock, kCompareBlock);
+        s.DoneBytes += sourceCount;
+        const std::size_t copyCount = copy->Read(copyBlock, kCompareBlock);
+
+        sourceFailed = sourceCount == 0 && source->Position() < size;
+        copyFailed = copyCount == 0 && copy->Position() < copyEnd;
+        if (sourceFailed || copyFailed) break;
+
+        if (equal &&
+            (copyCount != sourceCount || std::memcmp(sourceBlock, copyBlock, sourceCount) != 0)) {
+            equal = false;
+        }
+    }
+
+    // A read that broke off partway delivers a short block and then nothing; when that happens
+    // in the last block, only the position shows that the side was not read to its end.
+    if (source->Position() < size) sourceFailed = true;
+    if (copy->Position() < copyEnd) copyFailed = true;
+    if (sourceFailed) s.ReadFailed = true;
+    if (copyFailed) s.CopyReadFailed = true;
+    return equal && !sourceFailed && !copyFailed;
+}
+
+void StepCompareBinary(Session& s) {
+    Window& w = s.window;
+    const std::size_t n = s.table.Count();
+    for (std::size_t i = 0; i < n; ++i) {
+        w.ProcessMessages();
+        if (s.AbortRequested) return;
+        w.ScrollRowIntoView(i);
+
+        const FileRow& row = s.table.Row(i);
+        const std::string sourcePath = row.Path();
+        std::string copyPath = sourcePath;
+        const std::string copyRoot = w.CopyRoot();
+        if (!copyPath.empty() && !copyRoot.empty()) copyPath[0] = copyRoot[0];
+
+        const std::int64_t listed = SizeTextToInt(row.SizeText);
+        if (!s.fs.FileExists(copyPath)) {
+            s.table.SetResult(i, text::kFileNotFound);
+            w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
+            continue;
+        }
+        const std::int64_t actual = FileSize64(s, copyPath);
+        // An empty source needs no reading, but its copy must still exist and be empty too.
+        if (listed == 0 && actual == 0) {
+            s.table.SetResult(i, verdict::kZeroSizeSkip);
+            continue;
+        }
+        if (listed != actual) {
+            s.table.SetResult(i, verdict::kSizeMismatch);
+            w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
+            w.ProcessMessages();
+            continue;
+        }
+
+        s.table.SetResult(i, verdict::kCheckingBinary);
+        s.ReadFailed = false;
+        s.CopyReadFailed = false;
+        if (FilesEqual(s, sourcePath, copyPath)) {
+            s.table.SetResult(i, text::kOK);
+        } else {
+            std::string result = verdict::kBinaryMismatch;
+            if (s.ReadFailed) result += verdict::kSourceReadError;
+            if (s.CopyReadFailed) result += verdict::kCopyReadError;
+            s.table.SetResult(i, std::move(result));
+            w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
+        }
+        w.ProcessMessages();
+    }
+}
+
+}  // namespace korvane

@@ -1,0 +1,13 @@
+// Verdict texts the comparison steps write into ResultText, byte for byte.
+#pragma once
+
+namespace korvane::verdict {
+
+inline constexpr char kSizeMismatch[] = "Size mismatch";
+inline constexpr char kZeroSizeSkip[] = "0 size skip";
+inline constexpr char kCheckingBinary[] = "checking binary...";
+inline constexpr char kBinaryMismatch[] = "binary mismatch";
+inline constexpr char kSourceReadError[] = " M rd err";
+inline constexpr char kCopyReadError[] = " C rd err";
+
+}  // namespace korvane::verdict

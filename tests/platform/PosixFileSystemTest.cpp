@@ -1,0 +1,216 @@
+// The POSIX file layer on real temporary trees: listings, opens with share modes, reads, writes.
+#include "platform/posix/PosixFileSystem.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <tuple>
+
+#include "support/TempTree.h"
+
+namespace korvane {
+namespace {
+
+using test::PatternBytes;
+using test::TempTree;
+
+class PosixFileSystemTest : public ::testing::Test {
+  protected:
+    PosixFileSystemTest() { drives.Set('Q', tree.root()); }
+
+    std::vector<std::tuple<std::string, bool, std::uint64_t>> Listing(const std::string& folder,
+                                                                      bool expectOk = true) {
+        std::vector<DirEntry> entries;
+        EXPECT_EQ(fs.ListFolder(folder, entries), expectOk);
+        std::vector<std::tuple<std::string, bool, std::uint64_t>> rows;
+        for (const auto& e : entries) rows.emplace_back(e.name, e.isFolder, e.size);
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+
+    TempTree tree;
+    DriveMap drives;
+    PosixFileSystem fs{drives};
+};
+
+TEST_F(PosixFileSystemTest, ListingKeepsFilesFoldersAndLinksToFilesOnly) {
+    tree.WriteFile("DATA/A.BIN", "abc");
+    tree.WriteFile("DATA/.hidden", "x");
+    tree.WriteFile("DATA/\xff\xfe\x81.bin", "12345");  // not UTF-8: the bytes must survive
+    tree.MakeFolder("DATA/SUB");
+    tree.MakeFolder("DATA/EMPTY");
+    ASSERT_EQ(symlink("A.BIN", tree.Host("DATA/TOFILE").c_str()), 0);
+    ASSERT_EQ(symlink("SUB", tree.Host("DATA/TOFOLDER").c_str()), 0);
+    ASSERT_EQ(symlink("..", tree.Host("DATA/SUB/UP").c_str()), 0);  // a circle if followed
+    ASSERT_EQ(symlink("NOWHERE", tree.Host("DATA/DANGLING").c_str()), 0);
+    ASSERT_EQ(mkfifo(tree.Host("DATA/PIPE").c_str(), 0644), 0);
+
+    using Row = std::tuple<std::string, bool, std::uint64_t>;
+    EXPECT_EQ(Listing("Q:\\DATA\\"), (std::vector<Row>{{".hidden", false, 1},
+                                                       {"A.BIN", false, 3},
+                                                       {"EMPTY", true, 0},
+                                                       {"SUB", true, 0},
+                                                       {"TOFILE", false, 3},
+                                                       {"\xff\xfe\x81.bin", false, 5}}));
+    EXPECT_TRUE(Listing("Q:\\DATA\\SUB\\").empty());
+    EXPECT_TRUE(Listing("Q:\\DATA\\EMPTY\\").empty());
+}
+
+TEST_F(PosixFileSystemTest, ListingFailsForMissingFolderAndUnmappedDrive) {
+    tree.WriteFile("A.BIN", "abc");
+    EXPECT_TRUE(Listing("Q:\\MISSING\\", false).empty());
+    EXPECT_TRUE(Listing("R:\\", false).empty());
+    EXPECT_EQ(Listing("q:\\").size(), 1u);  // letters are case-insensitive
+}
+
+TEST_F(PosixFileSystemTest, SizesAboveFourGiBKeepAllBits) {
+    constexpr std::uint64_t kSize = (std::uint64_t{5} << 30) + 3;
+    tree.WriteSparse("BIG.ISO", kSize);
+    std::vector<DirEntry> entries;
+    ASSERT_TRUE(fs.ListFolder("Q:\\", entries));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].size, kSize);
+    EXPECT_EQ(fs.SizeOf("Q:\\BIG.ISO"), kSize);
+    auto file = fs.Open("Q:\\BIG.ISO", ShareMode::Read);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->Size(), kSize);
+}
+
+TEST_F(PosixFileSystemTest, ReadFillsWholeChunksThenTheRestThenNothing) {
+    const std::string content = PatternBytes(10000);
+    tree.WriteFile("A.BIN", content);
+    auto file = fs.Open("Q:\\A.BIN", ShareMode::Read);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->Size(), 10000u);
+    std::string got;
+    char buffer[4096];
+    for (std::size_t expected : {4096u, 4096u, 1808u, 0u, 0u}) {
+        std::size_t n = file->Read(buffer, sizeof buffer);
+        EXPECT_EQ(n, expected);
+        got.append(buffer, n);
+    }
+    EXPECT_EQ(got, content);
+    EXPECT_EQ(file->Position(), 10000u);
+}
+
+TEST_F(PosixFileSystemTest, OpenRefusesWhatIsNoRegularFile) {
+    tree.MakeFolder("SUB");
+    ASSERT_EQ(mkfifo(tree.Host("PIPE").c_str(), 0644), 0);  // must not wait for a writer
+    EXPECT_FALSE(fs.Open("Q:\\SUB", ShareMode::Read));
+    EXPECT_FALSE(fs.Open("Q:\\PIPE", ShareMode::Read));
+    EXPECT_FALSE(fs.Open("Q:\\MISSING", ShareMode::Read));
+    EXPECT_FALSE(fs.Open("R:\\A.BIN", ShareMode::Read));
+}
+
+struct ShareCase {
+    ShareMode first;
+    ShareMode second;
+    bool secondOpens;
+};
+
+class ShareModeTest : public PosixFileSystemTest,
+                      public ::testing::WithParamInterface<ShareCase> {};
+
+TEST_P(ShareModeTest, SecondOpenHonoursTheFirst) {
+    tree.WriteFile("A.BIN", "abc");
+    auto first = fs.Open("Q:\\A.BIN", GetParam().first);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(fs.Open("Q:\\A.BIN", GetParam().second) != nullptr, GetParam().secondOpens);
+    first.reset();  // closing gives the file back
+    EXPECT_TRUE(fs.Open("Q:\\A.BIN", ShareMode::Exclusive));
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, ShareModeTest,
+                         ::testing::Values(ShareCase{ShareMode::Read, ShareMode::Read, true},
+                                           ShareCase{ShareMode::Read, ShareMode::Exclusive, false},
+                                           ShareCase{ShareMode::Exclusive, ShareMode::Read, false},
+                                           ShareCase{ShareMode::Exclusive, ShareMode::Exclusive,
+                                                     false}));
+
+TEST_F(PosixFileSystemTest, ExistsAndSizeOfOnlyForRegularFiles) {
+    tree.WriteFile("A.BIN", "abc");
+    tree.MakeFolder("SUB");
+    ASSERT_EQ(symlink("A.BIN", tree.Host("LINK").c_str()), 0);
+    EXPECT_TRUE(fs.FileExists("Q:\\A.BIN"));
+    EXPECT_TRUE(fs.FileExists("Q:\\LINK"));
+    EXPECT_FALSE(fs.FileExists("Q:\\SUB"));
+    EXPECT_FALSE(fs.FileExists("Q:\\MISSING"));
+    EXPECT_FALSE(fs.FileExists("R:\\A.BIN"));
+    EXPECT_EQ(fs.SizeOf("Q:\\LINK"), 3u);
+    EXPECT_EQ(fs.SizeOf("Q:\\SUB"), std::nullopt);
+    EXPECT_EQ(fs.SizeOf("Q:\\MISSING"), std::nullopt);
+}
+
+TEST_F(PosixFileSystemTest, ReadWholeReadsFilesOnly) {
+    const std::string content = PatternBytes(70000);
+    std::string out;
+    EXPECT_TRUE(fs.ReadWhole(tree.WriteFile("A.BIN", content), out));
+    EXPECT_EQ(out, content);
+    EXPECT_TRUE(fs.ReadWhole(tree.WriteFile("EMPTY", ""), out));
+    EXPECT_EQ(out, "");
+    EXPECT_FALSE(fs.ReadWhole(tree.MakeFolder("SUB"), out));
+    EXPECT_FALSE(fs.ReadWhole(tree.Host("MISSING"), out));
+}
+
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    stat(path.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+std::vector<std::string> NamesIn(PosixFileSystem& fs) {
+    std::vector<DirEntry> entries;
+    fs.ListFolder("Q:\\", entries);
+    std::vector<std::string> names;
+    for (const auto& e : entries) names.push_back(e.name);
+    return names;
+}
+
+TEST_F(PosixFileSystemTest, AtomicWriteCreatesAndReplaces) {
+    const std::string path = tree.Host("LIST.md5");
+    ASSERT_TRUE(fs.WriteWholeAtomically(path, "first version, long").ok);
+    EXPECT_EQ(tree.ReadFile("LIST.md5"), "first version, long");
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(ModeOf(path), 0666 & ~mask);
+
+    chmod(path.c_str(), 0640);
+    ASSERT_TRUE(fs.WriteWholeAtomically(path, "second").ok);
+    EXPECT_EQ(tree.ReadFile("LIST.md5"), "second");
+    EXPECT_EQ(ModeOf(path), 0640u);
+    EXPECT_EQ(NamesIn(fs), std::vector<std::string>{"LIST.md5"});
+}
+
+TEST_F(PosixFileSystemTest, AtomicWriteIntoMissingFolderFailsWithReason) {
+    WriteResult r = fs.WriteWholeAtomically(tree.Host("MISSING/LIST.md5"), "data");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.message, "No such file or directory");
+}
+
+// A write that breaks off halfway (here at a file size limit, as on a full disk) must leave the
+// old file as it was and no temporary behind.
+TEST_F(PosixFileSystemTest, FailedWriteLeavesOldFileWhole) {
+    const std::string old = PatternBytes(1000);
+    const std::string path = tree.WriteFile("LIST.md5", old);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    WriteResult r = fs.WriteWholeAtomically(path, PatternBytes(100000, 2));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.message, "File too large");
+    EXPECT_EQ(tree.ReadFile("LIST.md5"), old);
+    EXPECT_EQ(NamesIn(fs), std::vector<std::string>{"LIST.md5"});
+}
+
+}  // namespace
+}  // namespace korvane
