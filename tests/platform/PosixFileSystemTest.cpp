@@ -22,11 +22,12 @@ class PosixFileSystemTest : public ::testing::Test {
   protected:
     PosixFileSystemTest() { drives.Set('Q', tree.root()); }
 
-    std::vector<std::tuple<std::string, bool, std::uint64_t>> Listing(const std::string& folder,
-                                                                      bool expectOk = true) {
+    using Row = std::tuple<std::string, bool, std::uint64_t>;
+
+    std::vector<Row> Listing(const std::string& folder, bool expectOk = true) {
         std::vector<DirEntry> entries;
         EXPECT_EQ(fs.ListFolder(folder, entries), expectOk);
-        std::vector<std::tuple<std::string, bool, std::uint64_t>> rows;
+        std::vector<Row> rows;
         for (const auto& e : entries) rows.emplace_back(e.name, e.isFolder, e.size);
         std::sort(rows.begin(), rows.end());
         return rows;
@@ -37,7 +38,10 @@ class PosixFileSystemTest : public ::testing::Test {
     PosixFileSystem fs{drives};
 };
 
-TEST_F(PosixFileSystemTest, ListingKeepsFilesFoldersAndLinksToFilesOnly) {
+// Run with and without the entry kinds readdir reports, since disc filesystems often give none.
+class ListingTest : public PosixFileSystemTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ListingTest, KeepsFilesFoldersAndLinksToFilesOnly) {
     tree.WriteFile("DATA/A.BIN", "abc");
     tree.WriteFile("DATA/.hidden", "x");
     tree.WriteFile("DATA/\xff\xfe\x81.bin", "12345");  // not UTF-8: the bytes must survive
@@ -49,16 +53,25 @@ TEST_F(PosixFileSystemTest, ListingKeepsFilesFoldersAndLinksToFilesOnly) {
     ASSERT_EQ(symlink("NOWHERE", tree.Host("DATA/DANGLING").c_str()), 0);
     ASSERT_EQ(mkfifo(tree.Host("DATA/PIPE").c_str(), 0644), 0);
 
-    using Row = std::tuple<std::string, bool, std::uint64_t>;
-    EXPECT_EQ(Listing("Q:\\DATA\\"), (std::vector<Row>{{".hidden", false, 1},
-                                                       {"A.BIN", false, 3},
-                                                       {"EMPTY", true, 0},
-                                                       {"SUB", true, 0},
-                                                       {"TOFILE", false, 3},
-                                                       {"\xff\xfe\x81.bin", false, 5}}));
-    EXPECT_TRUE(Listing("Q:\\DATA\\SUB\\").empty());
-    EXPECT_TRUE(Listing("Q:\\DATA\\EMPTY\\").empty());
+    auto list = [&](std::string_view folder) {
+        std::vector<DirEntry> entries;
+        EXPECT_TRUE(PosixFileSystem::ListHostFolder(tree.Host(folder), entries, GetParam()));
+        std::vector<Row> rows;
+        for (const auto& e : entries) rows.emplace_back(e.name, e.isFolder, e.size);
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    };
+    EXPECT_EQ(list("DATA"), (std::vector<Row>{{".hidden", false, 1},
+                                              {"A.BIN", false, 3},
+                                              {"EMPTY", true, 0},
+                                              {"SUB", true, 0},
+                                              {"TOFILE", false, 3},
+                                              {"\xff\xfe\x81.bin", false, 5}}));
+    EXPECT_TRUE(list("DATA/SUB").empty());
+    EXPECT_TRUE(list("DATA/EMPTY/").empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(EntryKinds, ListingTest, ::testing::Bool());
 
 TEST_F(PosixFileSystemTest, ListingFailsForMissingFolderAndUnmappedDrive) {
     tree.WriteFile("A.BIN", "abc");

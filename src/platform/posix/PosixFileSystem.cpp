@@ -144,7 +144,8 @@ bool WriteAll(int fd, std::string_view data, int& error) {
 
 }  // namespace
 
-bool PosixFileSystem::ListHostFolder(const std::string& hostFolder, std::vector<DirEntry>& out) {
+bool PosixFileSystem::ListHostFolder(const std::string& hostFolder, std::vector<DirEntry>& out,
+                                     bool trustEntryKinds) {
     out.clear();
     DIR* dir = ::opendir(hostFolder.c_str());
     if (!dir) return false;
@@ -162,7 +163,9 @@ bool PosixFileSystem::ListHostFolder(const std::string& hostFolder, std::vector<
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
 
         bool isLink = false;
-        switch (e->d_type) {
+        const int kind =
+            trustEntryKinds ? static_cast<int>(e->d_type) : static_cast<int>(DT_UNKNOWN);
+        switch (kind) {
             case DT_DIR:
                 // The kind is already known and folders carry no size: no stat needed.
                 out.push_back(DirEntry{std::string(name), true, 0});

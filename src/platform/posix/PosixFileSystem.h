@@ -20,7 +20,10 @@ class PosixFileSystem : public FileSystem {
     WriteResult WriteWholeAtomically(const std::string& hostPath, std::string_view data) override;
 
     // The host-path halves of the calls above, for callers that already hold a host path.
-    static bool ListHostFolder(const std::string& hostFolder, std::vector<DirEntry>& out);
+    // With trustEntryKinds false every entry is looked at as on filesystems that report no kinds
+    // in their directories (ISO 9660 among them).
+    static bool ListHostFolder(const std::string& hostFolder, std::vector<DirEntry>& out,
+                               bool trustEntryKinds = true);
     static std::unique_ptr<File> OpenHost(const std::string& hostPath, ShareMode share);
 
   private:
