@@ -33,8 +33,6 @@ bool FilesEqual(Session& s, const std::string& sourcePath, const std::string& co
     unsigned char* copyBlock = s.copyBuffer.Get(kCompareBlock);
 
     const std::uint64_t blocks = size / kCompareBlock + 1;
-    bool sourceFailed = false;
-    bool copyFailed = false;
     for (std::uint64_t k = 1; k <= blocks; ++k) {
         w.SetGauge(GaugeId::File, static_cast<int>(100 * k / blocks));
         w.ProcessMessages();
@@ -43,9 +41,13 @@ bool FilesEqual(Session& s, const std::string& sourcePath, const std::string& co
         s.DoneBytes += sourceCount;
         const std::size_t copyCount = copy->Read(copyBlock, kCompareBlock);
 
-        sourceFailed = sourceCount == 0 && source->Position() < size;
-        copyFailed = copyCount == 0 && copy->Position() < copyEnd;
-        if (sourceFailed || copyFailed) break;
+        const bool sourceFailed = sourceCount == 0 && source->Position() < size;
+        const bool copyFailed = copyCount == 0 && copy->Position() < copyEnd;
+        if (sourceFailed || copyFailed) {
+            s.ReadFailed = s.ReadFailed || sourceFailed;
+            s.CopyReadFailed = s.CopyReadFailed || copyFailed;
+            return false;
+        }
 
         if (equal &&
             (copyCount != sourceCount || std::memcmp(sourceBlock, copyBlock, sourceCount) != 0)) {
@@ -55,10 +57,10 @@ bool FilesEqual(Session& s, const std::string& sourcePath, const std::string& co
 
     // A read that broke off partway delivers a short block and then nothing; when that happens
     // in the last block, only the position shows that the side was not read to its end.
-    if (source->Position() < size) sourceFailed = true;
-    if (copy->Position() < copyEnd) copyFailed = true;
-    if (sourceFailed) s.ReadFailed = true;
-    if (copyFailed) s.CopyReadFailed = true;
+    const bool sourceFailed = source->Position() < size;
+    const bool copyFailed = copy->Position() < copyEnd;
+    s.ReadFailed = s.ReadFailed || sourceFailed;
+    s.CopyReadFailed = s.CopyReadFailed || copyFailed;
     return equal && !sourceFailed && !copyFailed;
 }
 

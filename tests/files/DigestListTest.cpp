@@ -109,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LoadCase{"PlusThree", kGroupA + "x\r\ny\r\nz", {kRowA}},
                       LoadCase{"EmptyLines", "\r\n\r\n\r\n\r\n", {{"", "", "", ""}}},
                       LoadCase{"Utf8Bom", "\xEF\xBB\xBF" + kGroupA, {kRowA}}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& p) { return p.param.name; });
 
 TEST_F(DigestList, ShiftJisListIsConverted) {
     // 表.txt in E:\日本語\データ\, in code page 932; the second byte of 表 is a backslash.

@@ -44,14 +44,6 @@ TEST_F(TableExport, EmptyTableShowsMessageAndNoDialog) {
     EXPECT_FALSE(std::filesystem::exists(out));
 }
 
-TEST_F(TableExport, TwiceGivesSameFile) {
-    s.table.Append({"a", "Q:\\", "1", "OK"});
-    Export();
-    const std::string first = tree.ReadFile("table.csv");
-    Export();
-    EXPECT_EQ(tree.ReadFile("table.csv"), first);
-}
-
 TEST_F(TableExport, TabOrLineBreakInFieldIsRefused) {
     for (const char* bad : {"a\tb", "a\nb", "a\rb"}) {
         s.table.Clear();
