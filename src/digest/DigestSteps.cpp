@@ -1,6 +1,7 @@
 // The "calc MD5" and "rd test" steps: every listed file read once, its verdict in its row.
 #include <cstddef>
 #include <string>
+#include <utility>
 
 #include "core/Session.h"
 #include "core/Steps.h"

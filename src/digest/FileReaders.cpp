@@ -19,6 +19,13 @@ constexpr std::size_t kDigestChunk = 64000;
 constexpr std::size_t kDigestChunkBlocks = kDigestChunk / 64;
 constexpr std::size_t kReadTestChunk = 1000000;
 
+std::string ReportReadError(Session& s, const std::string& path) {
+    s.window.SetPanelText(StatusPanel::Outcome, text::kReadErrorNotice);
+    s.window.AppendReadError(path);
+    s.ReadFailed = true;
+    return text::kReadErrorJa;
+}
+
 }  // namespace
 
 std::string FileMd5(Session& s, const std::string& path) {
@@ -52,17 +59,13 @@ std::string FileMd5(Session& s, const std::string& path) {
 
         // The last chunk asks only for what the size taken at opening leaves, so bytes that a
         // growing file gains meanwhile never reach a digest whose length is already fixed.
+        const std::uint64_t left = size > position ? size - position : 0;
         const std::size_t want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(kDigestChunk, size - position));
+            static_cast<std::size_t>(std::min<std::uint64_t>(kDigestChunk, left));
         const std::size_t n = file->Read(buffer, want);
         s.DoneBytes += n;
 
-        if (n == 0 || cutShort) {
-            s.window.SetPanelText(StatusPanel::Outcome, text::kReadErrorNotice);
-            s.window.AppendReadError(path);
-            s.ReadFailed = true;
-            return text::kReadErrorJa;
-        }
+        if (n == 0 || cutShort) return ReportReadError(s, path);
         if (n < want) {
             cutShort = true;
             continue;
@@ -77,6 +80,8 @@ std::string FileMd5(Session& s, const std::string& path) {
         }
     }
 
+    // Only a file read whole, to exactly the length the padding will state, has a digest.
+    if (cutShort || file->Position() != size) return ReportReadError(s, path);
     Md5Final(ctx, tail);
     return Md5DigestText(ctx);
 }
