@@ -53,7 +53,7 @@ std::vector<DriveInfo> LayOutDrives(std::vector<OpticalDrive> opticals,
 // and gives them letters from D: upward in a stable order; it also puts each mounted disc's
 // mount point behind its letter in the drive map.
 class DriveDiscovery {
-public:
+  public:
     void Refresh(DriveMap& map);
     // Takes these drives as the machine's drives, as Refresh does with the ones it finds: the
     // letters this object put into the map before are removed, then every drive with a mount
@@ -68,7 +68,7 @@ public:
     // "device — mount point" for a tooltip.
     std::string Describe(char letter) const;
 
-private:
+  private:
     const DriveInfo* Find(char letter) const;
 
     std::vector<DriveInfo> drives_;

@@ -1,0 +1,168 @@
+# Demo discs for Korvane: three small disc images made at run time and mounted with fuseiso.
+# shellcheck shell=bash
+#
+# Sourced by scripts/demo and scripts/screenshot. The discs: a source, a copy with one changed
+# byte and one missing file, and a copy whose image was cut off in the middle of a file.
+# Usage: demo_require_tools; demo_discs_trap; demo_discs_up. Afterwards DEMO_WORK is the work
+# folder and DEMO_MOUNTS the mount points in drive order (source, copy, damaged).
+
+DEMO_WORK=""
+DEMO_MOUNTS=()
+DEMO_MOUNTED=()
+DEMO_UNMOUNT=""
+DEMO_PROGRAM_PID=""
+
+demo_die() {
+    echo "$(basename "$0"): $*" >&2
+    exit 1
+}
+
+demo_require_tools() {
+    local missing=() tool
+    for tool in xorriso fuseiso; do
+        command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
+    done
+    if command -v fusermount >/dev/null 2>&1; then
+        DEMO_UNMOUNT=fusermount
+    elif command -v fusermount3 >/dev/null 2>&1; then
+        DEMO_UNMOUNT=fusermount3
+    else
+        missing+=(fusermount)
+    fi
+    if ((${#missing[@]} > 0)); then
+        echo "$(basename "$0"): missing ${missing[*]}; install them with:" >&2
+        echo "    sudo apt-get install xorriso fuseiso fuse3" >&2
+        exit 1
+    fi
+    if [[ ! -r /dev/fuse || ! -w /dev/fuse ]]; then
+        demo_die "/dev/fuse is not usable for $(id -un): FUSE mounts are needed for the demo discs"
+    fi
+}
+
+# Text-like content of an exact size, the same on every run.
+demo_pattern() {
+    local size=$1 seed=$2
+    # seq stops on a broken pipe once head has enough; that is not a failure.
+    { seq -f "%07g Korvane demo data, seed $seed" 1 $((size / 30 + 1)) || true; } |
+        head -c "$size"
+}
+
+demo_make_source_tree() {
+    local root=$1
+    mkdir -p "$root/資料/古い" "$root/画像" "$root/音声"
+    printf 'Korvane demo disc\r\nThis disc holds a few folders and files of various sizes.\r\n' \
+        >"$root/README.TXT"
+    demo_pattern 2300 1 >"$root/資料/説明書.txt"
+    demo_pattern 4100 2 >"$root/資料/会議メモ.txt"
+    demo_pattern 900 3 >"$root/資料/古い/2001年の記録.txt"
+    : >"$root/資料/空のファイル.txt"
+    demo_pattern 120000 4 >"$root/画像/写真01.bmp"
+    demo_pattern 310000 5 >"$root/画像/写真02.bmp"
+    demo_pattern 3000000 6 >"$root/音声/録音.wav"
+    demo_pattern 65000 7 >"$root/音声/曲目.txt"
+}
+
+demo_make_iso() {
+    local label=$1 tree=$2 image=$3 log
+    if ! log=$(xorriso -as mkisofs -input-charset UTF-8 -V "$label" -J -R -o "$image" "$tree" 2>&1)
+    then
+        echo "$log" >&2
+        demo_die "xorriso could not make $image"
+    fi
+}
+
+# Cuts the image off halfway through the data of one file, as a scratched disc would read.
+demo_cut_image() {
+    local image=$1 path=$2 line lba size
+    line=$(xorriso -indev "$image" -find "$path" -exec report_lba -- 2>/dev/null |
+        grep "^File data lba:" | head -n 1) || true
+    [[ -n "$line" ]] || demo_die "could not find $path in $image"
+    # File data lba:  0 ,       34 ,     1465 ,  3000000 , '/音声/録音.wav'
+    lba=$(awk -F, '{gsub(/ /, "", $2); print $2}' <<<"$line")
+    size=$(awk -F, '{gsub(/ /, "", $4); print $4}' <<<"$line")
+    truncate -s $((lba * 2048 + size / 2)) "$image"
+}
+
+demo_mount() {
+    local image=$1 mountPoint=$2
+    mkdir -p "$mountPoint"
+    fuseiso -n "$image" "$mountPoint" || demo_die "fuseiso could not mount $image"
+    DEMO_MOUNTED+=("$mountPoint")
+    if command -v mountpoint >/dev/null 2>&1 && ! mountpoint -q "$mountPoint"; then
+        demo_die "$image did not show up at $mountPoint"
+    fi
+}
+
+demo_discs_up() {
+    DEMO_WORK=$(mktemp -d "${TMPDIR:-/tmp}/korvane-demo.XXXXXX")
+    local work=$DEMO_WORK
+    echo "Making the demo discs in $work"
+
+    demo_make_source_tree "$work/tree/source"
+    demo_make_iso SOURCE "$work/tree/source" "$work/source.iso"
+
+    cp -a "$work/tree/source" "$work/tree/copy"
+    # One byte differs in one file, and one file never made it onto the copy.
+    printf '#' | dd of="$work/tree/copy/画像/写真02.bmp" bs=1 seek=150000 conv=notrunc status=none
+    rm "$work/tree/copy/資料/会議メモ.txt"
+    demo_make_iso COPY "$work/tree/copy" "$work/copy.iso"
+
+    cp "$work/source.iso" "$work/damaged.iso"
+    demo_cut_image "$work/damaged.iso" "/音声/録音.wav"
+    rm -rf "$work/tree"
+
+    # Discovery names FUSE discs after their mount point and orders them by its path, so each
+    # disc sits in a folder of its own: source D:, copy E:, damaged F: when no other disc is there.
+    DEMO_MOUNTS=("$work/1/SOURCE" "$work/2/COPY" "$work/3/DAMAGED")
+    demo_mount "$work/source.iso" "${DEMO_MOUNTS[0]}"
+    demo_mount "$work/copy.iso" "${DEMO_MOUNTS[1]}"
+    demo_mount "$work/damaged.iso" "${DEMO_MOUNTS[2]}"
+}
+
+demo_stop_program() {
+    if [[ -n "$DEMO_PROGRAM_PID" ]] && kill -0 "$DEMO_PROGRAM_PID" 2>/dev/null; then
+        kill "$DEMO_PROGRAM_PID" 2>/dev/null || true
+        wait "$DEMO_PROGRAM_PID" 2>/dev/null || true
+    fi
+    DEMO_PROGRAM_PID=""
+}
+
+# Runs a program while the discs are mounted and returns its exit status. It runs in the
+# background so that a signal to this script is handled at once (the traps stop the program
+# before the discs are unmounted) instead of after the window is closed.
+demo_run() {
+    local status=0
+    "$@" &
+    DEMO_PROGRAM_PID=$!
+    wait "$DEMO_PROGRAM_PID" || status=$?
+    DEMO_PROGRAM_PID=""
+    return "$status"
+}
+
+demo_discs_down() {
+    local mountPoint still=0
+    demo_stop_program
+    for mountPoint in "${DEMO_MOUNTED[@]}"; do
+        if ! "$DEMO_UNMOUNT" -u "$mountPoint" 2>/dev/null; then
+            sleep 1
+            "$DEMO_UNMOUNT" -u "$mountPoint" 2>/dev/null ||
+                "$DEMO_UNMOUNT" -u -z "$mountPoint" 2>/dev/null || still=1
+        fi
+    done
+    DEMO_MOUNTED=()
+    if [[ -n "$DEMO_WORK" ]]; then
+        if ((still)); then
+            echo "$(basename "$0"): some demo discs are still mounted under $DEMO_WORK" >&2
+        else
+            rm -rf "$DEMO_WORK"
+        fi
+        DEMO_WORK=""
+    fi
+}
+
+# Unmounts and removes the demo discs however the script ends.
+demo_discs_trap() {
+    trap demo_discs_down EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+}
