@@ -1,0 +1,182 @@
+// The main window: its controls and menu, the progress timer, and the Window every run uses.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QFont>
+#include <QMainWindow>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/Session.h"
+#include "core/Window.h"
+#include "platform/DriveMap.h"
+#include "platform/Drives.h"
+#include "platform/FileSystem.h"
+#include "ui/Prompter.h"
+
+class QAction;
+class QButtonGroup;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QMenuBar;
+class QPlainTextEdit;
+class QRadioButton;
+class QStatusBar;
+class QTableView;
+class QTimer;
+
+namespace korvane::ui {
+
+class FileTableModel;
+class Gauge;
+
+// The window's proportional Japanese Gothic and the fixed-pitch one of the table and the drive
+// lists, 9 point; where they are missing the style hints let the font system pick the nearest
+// sans and monospace faces.
+QFont WindowFont();
+QFont FixedFont();
+
+// Folders that stand in for discs without a real mount, from KORVANE_EXTRA_DRIVES
+// ("D=/path/to/folder;E=/other"): each letter is listed as an optical drive and its folder put
+// behind the letter. Malformed parts are skipped.
+std::vector<std::pair<char, std::string>> ExtraDrives(const std::string& list);
+
+class Form1 : public QMainWindow, public Window {
+    Q_OBJECT
+
+  public:
+    // Without a prompter the window asks through real dialogs.
+    explicit Form1(std::unique_ptr<Prompter> prompter = nullptr, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    Session& session() { return session_; }
+    DriveMap& driveMap() { return driveMap_; }
+    FileTableModel* tableModel() const { return model_; }
+
+    // How often a run may let messages through (pumpMs) and refresh the table (viewMs).
+    // A run pumps between every file and block; the window needs far fewer repaints than that.
+    void SetPacing(int pumpMs, int viewMs);
+
+    // The controls, under the names the rest of the program knows them by.
+    QFrame* Panel1;
+    QLabel* Label1;
+    QLabel* Master;
+    QListWidget* ListBox3;
+    QLabel* Label2;
+    QLabel* Copy;
+    QListWidget* ListBox1;
+    QGroupBox* RadioGroup1;
+    QRadioButton* RadioGroup1Items[2];
+    QTableView* ListView1;
+    QFrame* Panel2;
+    QLabel* Label6;
+    Gauge* Gauge1;
+    QLabel* Label7;
+    Gauge* Gauge2;
+    QLabel* Label5;
+    QLabel* Label3;
+    QPlainTextEdit* Memo2;
+    QLabel* Label4;
+    QPlainTextEdit* Memo3;
+    QStatusBar* StatusBar1;
+    QLabel* StatusPanels[3];
+    QTimer* Timer1;
+    QMenuBar* MainMenu1;
+    QMenu* N1;
+    QAction* N11;
+    QAction* CRC321;
+    QAction* CRC322;
+    QAction* N2;
+    QAction* N7;
+    QAction* CSV1;
+    QAction* N8;
+    QAction* N9;
+    QAction* N6;
+
+    // Window
+    void SetPanelText(StatusPanel panel, const std::string& text) override;
+    std::string PanelText(StatusPanel panel) const override;
+    void AppendLog(const std::string& line) override;
+    void ClearLog() override;
+    void AppendReadError(const std::string& line) override;
+    void ClearReadErrors() override;
+    void SetGauge(GaugeId gauge, int percent) override;
+    void SetTimeLabel(const std::string& text) override;
+    void SetTimerEnabled(bool on) override;
+    void ProcessMessages() override;
+    void ShowMessage(const std::string& text) override;
+    void Beep() override;
+    std::string AskSavePath(const FileDialogRequest& request) override;
+    std::string AskOpenPath(const FileDialogRequest& request) override;
+    void ScrollRowIntoView(std::size_t row) override;
+    void FocusRow(std::size_t row) override;
+    std::string MasterRoot() const override;
+    std::string CopyRoot() const override;
+    int DriveCountIndex() const override { return driveCountIndex_; }
+
+  public slots:
+    void FormCreate();
+    void N11Click();
+    void CRC321Click();
+    void CRC322Click();
+    void N2Click();
+    void CSV1Click();
+    void N9Click();
+    void N6Click();
+    void Timer1Timer();
+
+  private slots:
+    void ListBox3Click();
+    void ListBox1Click();
+    void RadioGroup1Click(int index);
+    void FitNameColumns();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void BuildControls();
+    void BuildMenu();
+    void ListDrives();
+    void DriveChosen(QListWidget* list, QLabel* caption, int& chosenRow);
+    // Hands pending table changes, the scroll request and the focus mark to the view.
+    void RefreshView();
+    // Runs one user action; nothing it throws leaves the slot.
+    template <typename Action>
+    void Guarded(Action&& action);
+    void ReportError(const QString& text);
+
+    DriveMap driveMap_;
+    std::unique_ptr<FileSystem> fs_;
+    DriveDiscovery discovery_;
+    std::unique_ptr<Prompter> prompter_;
+    Session session_;
+    FileTableModel* model_ = nullptr;
+    QButtonGroup* driveCountButtons_ = nullptr;
+
+    std::vector<char> extraLetters_;  // letters this window put in the drive map itself
+    std::string panelTexts_[3];
+    int driveCountIndex_ = 0;
+    int masterRow_ = -1;  // the entries the drive captions came from, restored on refusal
+    int copyRow_ = -1;
+    bool restoringRadio_ = false;
+    bool closeAfterRun_ = false;
+    bool sizedToFrame_ = false;
+
+    static constexpr std::size_t kNoRow = static_cast<std::size_t>(-1);
+    std::size_t scrollRow_ = kNoRow;
+    std::size_t focusRow_ = kNoRow;
+    int pumpMs_ = 10;
+    int viewMs_ = 40;
+    QElapsedTimer pumpClock_;
+    QElapsedTimer viewClock_;
+};
+
+}  // namespace korvane::ui

@@ -1,0 +1,78 @@
+// The real prompts: message boxes and file dialogs captioned with the application title.
+#include "ui/Prompter.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QStringList>
+
+#include "core/Texts.h"
+
+namespace korvane::ui {
+
+QStringList NameFilters(const std::string& filter) {
+    QStringList out;
+    const QStringList parts =
+        QString::fromUtf8(filter.data(), qsizetype(filter.size())).split(QLatin1Char('|'));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        out << parts[i] + QStringLiteral(" (") + patterns.trimmed() + QLatin1Char(')');
+    }
+    return out;
+}
+
+QString StartFolder() {
+    const QString own = QCoreApplication::applicationDirPath();
+    const QFileInfo info(own);
+    if (!own.isEmpty() && info.isDir() && info.isWritable()) return own;
+    return QDir::homePath();
+}
+
+void DialogPrompter::Message(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(text::kAppTitle), text, QMessageBox::Ok,
+                    parent);
+    box.exec();
+}
+
+QString DialogPrompter::AskSave(QWidget* parent, const FileDialogRequest& request) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    const QStringList filters = NameFilters(request.filter);
+    if (!filters.isEmpty()) dialog.setNameFilters(filters);
+    dialog.setDirectory(StartFolder());
+    dialog.selectFile(
+        QString::fromUtf8(request.fileName.data(), qsizetype(request.fileName.size())));
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.selectedFiles().value(0);
+}
+
+QString DialogPrompter::AskOpen(QWidget* parent, const FileDialogRequest& request) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    const QStringList filters = NameFilters(request.filter);
+    if (!filters.isEmpty()) dialog.setNameFilters(filters);
+    if (!lastOpened_.isEmpty()) {
+        dialog.setDirectory(QFileInfo(lastOpened_).absolutePath());
+        dialog.selectFile(lastOpened_);
+    } else {
+        dialog.setDirectory(StartFolder());
+        dialog.selectFile(
+            QString::fromUtf8(request.fileName.data(), qsizetype(request.fileName.size())));
+    }
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QString chosen = dialog.selectedFiles().value(0);
+    if (!chosen.isEmpty()) lastOpened_ = chosen;
+    return chosen;
+}
+
+void DialogPrompter::Beep() {
+    QApplication::beep();
+}
+
+}  // namespace korvane::ui

@@ -1,0 +1,45 @@
+// The window's modal prompts behind one seam: real dialogs in the program, scripts in tests.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <string>
+
+#include "core/Window.h"
+
+class QWidget;
+
+namespace korvane::ui {
+
+class Prompter {
+  public:
+    virtual ~Prompter() = default;
+    // A message box with one OK button, captioned with the application title.
+    virtual void Message(QWidget* parent, const QString& text) = 0;
+    // The chosen file, or empty when cancelled. Saving confirms before replacing a file.
+    virtual QString AskSave(QWidget* parent, const FileDialogRequest& request) = 0;
+    virtual QString AskOpen(QWidget* parent, const FileDialogRequest& request) = 0;
+    // Refuses an input.
+    virtual void Beep() = 0;
+};
+
+// QMessageBox and QFileDialog.
+class DialogPrompter : public Prompter {
+  public:
+    void Message(QWidget* parent, const QString& text) override;
+    QString AskSave(QWidget* parent, const FileDialogRequest& request) override;
+    QString AskOpen(QWidget* parent, const FileDialogRequest& request) override;
+    void Beep() override;
+
+  private:
+    QString lastOpened_;  // the open dialog starts where the user last chose a file
+};
+
+// "shown|pattern|shown|pattern" as the steps give it -> the name filters of a Qt file dialog:
+// "*.txt(*.txt)|*.txt" becomes "*.txt(*.txt) (*.txt)". Empty gives no filter.
+QStringList NameFilters(const std::string& filter);
+
+// Where a file dialog starts: the program's folder when it is writable, else the home folder.
+QString StartFolder();
+
+}  // namespace korvane::ui

@@ -1,0 +1,48 @@
+// A prompter for widget tests: records every prompt and answers from a script, never blocking.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "ui/Prompter.h"
+
+namespace korvane::test {
+
+class ScriptedPrompter : public ui::Prompter {
+  public:
+    QStringList messages;
+    int beeps = 0;
+    std::deque<QString> saveAnswers;  // empty queue: the dialog was cancelled
+    std::deque<QString> openAnswers;
+    std::vector<FileDialogRequest> saveRequests;
+    std::vector<FileDialogRequest> openRequests;
+    // Runs while the "message box" is open, as a user acting behind a modal box would.
+    std::function<void(const QString&)> onMessage;
+
+    void Message(QWidget*, const QString& text) override {
+        messages << text;
+        if (onMessage) onMessage(text);
+    }
+    QString AskSave(QWidget*, const FileDialogRequest& request) override {
+        saveRequests.push_back(request);
+        return Pop(saveAnswers);
+    }
+    QString AskOpen(QWidget*, const FileDialogRequest& request) override {
+        openRequests.push_back(request);
+        return Pop(openAnswers);
+    }
+    void Beep() override { ++beeps; }
+
+  private:
+    static QString Pop(std::deque<QString>& answers) {
+        if (answers.empty()) return {};
+        QString a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+};
+
+}  // namespace korvane::test
