@@ -1,0 +1,367 @@
+// Disc images for the end-to-end tests: xorriso builds them, fuseiso mounts them.
+#include "support/DiscImage.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace korvane::test {
+
+namespace {
+
+constexpr char kMountPrefix[] = "korvane-disc-";
+constexpr std::uint64_t kBlock = 2048;
+
+bool OnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::stringstream dirs(path ? path : "/usr/bin:/bin");
+    std::string dir;
+    while (std::getline(dirs, dir, ':')) {
+        if (!dir.empty() && access((dir + "/" + program).c_str(), X_OK) == 0) return true;
+    }
+    return false;
+}
+
+std::string FusermountProgram() {
+    static const std::string program = OnPath("fusermount") ? "fusermount" : "fusermount3";
+    return program;
+}
+
+std::uint32_t Le32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+std::string Upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
+        return static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    });
+    return text;
+}
+
+// The directory records of one folder of an image, as raw bytes.
+std::string ReadExtent(std::ifstream& in, const ImageExtent& e) {
+    std::string bytes(e.bytes, '\0');
+    in.seekg(static_cast<std::streamoff>(e.Start()));
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!in) throw std::runtime_error("image ends inside a folder's records");
+    return bytes;
+}
+
+// A mount point counts as mounted while it sits on another device than its parent folder, or
+// while it cannot be looked at at all (a dead FUSE mount answers ENOTCONN).
+bool IsMounted(const std::string& mountPoint) {
+    struct stat self {};
+    struct stat parent {};
+    if (stat(mountPoint.c_str(), &self) != 0) return errno == ENOTCONN || errno == EIO;
+    if (stat(fs::path(mountPoint).parent_path().c_str(), &parent) != 0) return false;
+    return self.st_dev != parent.st_dev;
+}
+
+void DetachMount(const std::string& mountPoint) {
+    int status = 0;
+    RunHost(FusermountProgram() + " -u " + ShellQuote(mountPoint) + " >/dev/null 2>&1", &status);
+    if (status == 0 && !IsMounted(mountPoint)) return;
+    // Busy or half-dead: detach it now, the kernel finishes when the last user lets go.
+    RunHost(FusermountProgram() + " -u -z " + ShellQuote(mountPoint) + " >/dev/null 2>&1", &status);
+    if (IsMounted(mountPoint) && geteuid() == 0) umount2(mountPoint.c_str(), MNT_DETACH);
+}
+
+// The pid a mount point of ours was made by, or 0 when the name is not one of ours.
+pid_t OwnerOf(const std::string& name) {
+    if (name.rfind(kMountPrefix, 0) != 0) return 0;
+    return static_cast<pid_t>(std::strtol(name.c_str() + std::strlen(kMountPrefix), nullptr, 10));
+}
+
+bool Alive(pid_t pid) {
+    return kill(pid, 0) == 0 || errno != ESRCH;
+}
+
+std::string DecodeMountInfoPath(const std::string& field) {
+    std::string out;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            out.push_back(static_cast<char>(std::stoi(field.substr(i + 1, 3), nullptr, 8)));
+            i += 3;
+        } else {
+            out.push_back(field[i]);
+        }
+    }
+    return out;
+}
+
+// Waits for a child to end, up to `timeout`; true when it did.
+bool Reap(pid_t pid, std::chrono::milliseconds timeout) {
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    while (true) {
+        int status = 0;
+        const pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid || (r < 0 && errno == ECHILD)) return true;
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+}  // namespace
+
+std::string DiscToolsProblem() {
+    static const std::string problem = [] {
+        std::string missing;
+        if (access("/dev/fuse", R_OK | W_OK) != 0) missing += " /dev/fuse (not usable)";
+        if (!OnPath("fuseiso")) missing += " fuseiso";
+        if (!OnPath("xorriso")) missing += " xorriso";
+        if (!OnPath("fusermount") && !OnPath("fusermount3")) missing += " fusermount";
+        return missing.empty() ? std::string() : "missing" + missing;
+    }();
+    return problem;
+}
+
+bool UnderCi() {
+    const char* ci = std::getenv("CI");
+    return ci != nullptr && std::string(ci) == "true";
+}
+
+std::string ShellQuote(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            out += "'\\''";
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out + "'";
+}
+
+std::string RunHost(const std::string& commandLine, int* status) {
+    std::string output;
+    FILE* pipe = popen(commandLine.c_str(), "r");
+    if (!pipe) {
+        if (status) *status = -1;
+        return output;
+    }
+    char buffer[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+    const int raw = pclose(pipe);
+    if (status) *status = (raw != -1 && WIFEXITED(raw)) ? WEXITSTATUS(raw) : -1;
+    return output;
+}
+
+void BuildImage(const std::string& tree, const std::string& image, const std::string& label,
+                DiscFormat format) {
+    std::string command = "xorriso -as mkisofs -input-charset UTF-8 -R ";
+    if (format == DiscFormat::JolietRockRidge) command += "-J ";
+    command +=
+        "-V " + ShellQuote(label) + " -o " + ShellQuote(image) + " " + ShellQuote(tree) + " 2>&1";
+    int status = 0;
+    const std::string output = RunHost(command, &status);
+    if (status != 0) throw std::runtime_error("xorriso could not build " + image + ":\n" + output);
+}
+
+std::vector<ImageFile> ImageFiles(const std::string& image) {
+    int status = 0;
+    const std::string output = RunHost("xorriso -local_charset UTF-8 -indev " + ShellQuote(image) +
+                                           " -find / -type f -exec report_lba -- 2>/dev/null",
+                                       &status);
+    if (status != 0) throw std::runtime_error("xorriso could not read " + image);
+    // File data lba:  0 ,       33 ,        1 ,        2 , '/DATA/A.BIN'
+    std::vector<ImageFile> files;
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind("File data lba:", 0) != 0) continue;
+        const std::size_t quote = line.find('\'');
+        if (quote == std::string::npos || line.back() != '\'') continue;
+        std::istringstream fields(line.substr(14, quote - 14));
+        std::uint64_t extentNo = 0, lba = 0, blocks = 0, size = 0;
+        char comma = 0;
+        fields >> extentNo >> comma >> lba >> comma >> blocks >> comma >> size;
+        files.push_back({line.substr(quote + 1, line.size() - quote - 2), {lba, size}});
+    }
+    return files;
+}
+
+ImageExtent FileExtent(const std::string& image, const std::string& path) {
+    for (const ImageFile& f : ImageFiles(image)) {
+        if (f.path == path) return f.extent;
+    }
+    throw std::runtime_error(image + " holds no file " + path);
+}
+
+ImageExtent FolderExtent(const std::string& image, const std::string& path) {
+    std::ifstream in(image, std::ios::binary);
+    unsigned char pvd[kBlock];
+    in.seekg(16 * kBlock);
+    in.read(reinterpret_cast<char*>(pvd), kBlock);
+    if (!in || pvd[0] != 1 || std::memcmp(pvd + 1, "CD001", 5) != 0) {
+        throw std::runtime_error(image + " has no primary volume descriptor");
+    }
+    const unsigned char* root = pvd + 156;
+    ImageExtent current{Le32(root + 2), Le32(root + 10)};
+
+    std::stringstream parts(path);
+    std::string part;
+    while (std::getline(parts, part, '/')) {
+        if (part.empty()) continue;
+        const std::string records = ReadExtent(in, current);
+        const std::string wanted = Upper(part);
+        bool found = false;
+        for (std::size_t i = 0; i < records.size() && !found;) {
+            const auto length = static_cast<unsigned char>(records[i]);
+            if (length == 0) {  // records never cross a block: the rest of this one is padding
+                i = (i / kBlock + 1) * kBlock;
+                continue;
+            }
+            const auto* r = reinterpret_cast<const unsigned char*>(records.data() + i);
+            const std::string name(records.data() + i + 33, r[32]);
+            if ((r[25] & 2) != 0 && Upper(name) == wanted) {
+                current = {Le32(r + 2), Le32(r + 10)};
+                found = true;
+            }
+            i += length;
+        }
+        if (!found) throw std::runtime_error(image + " holds no folder " + path);
+    }
+    return current;
+}
+
+void CutImage(const std::string& from, const std::string& to, std::uint64_t bytes) {
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+    fs::resize_file(to, bytes);
+}
+
+void RemoveStaleMounts() {
+    std::error_code ec;
+    const fs::path temp = fs::weakly_canonical(fs::temp_directory_path(), ec);
+    std::ifstream info("/proc/self/mountinfo");
+    std::string line;
+    while (std::getline(info, line)) {
+        // id parent major:minor root mount-point ...
+        std::istringstream fields(line);
+        std::string id, parent, device, root, mountPoint;
+        fields >> id >> parent >> device >> root >> mountPoint;
+        const fs::path point(DecodeMountInfoPath(mountPoint));
+        if (fs::weakly_canonical(point.parent_path(), ec) != temp) continue;
+        const pid_t owner = OwnerOf(point.filename().string());
+        if (owner > 0 && owner != getpid() && !Alive(owner)) DetachMount(point.string());
+    }
+    for (const auto& entry : fs::directory_iterator(temp, ec)) {
+        const pid_t owner = OwnerOf(entry.path().filename().string());
+        // rmdir only: a folder still mounted or not empty is left alone.
+        if (owner > 0 && owner != getpid() && !Alive(owner)) rmdir(entry.path().c_str());
+    }
+}
+
+MountedDisc::MountedDisc(DriveMap& drives, char letter, const std::string& image)
+    : drives_(drives), letter_(letter) {
+    static const bool swept = (RemoveStaleMounts(), true);
+    (void)swept;
+    std::string pattern =
+        (fs::temp_directory_path() / (kMountPrefix + std::to_string(getpid()) + "-XXXXXX"))
+            .string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a mount point");
+    mountPoint_ = pattern;
+    try {
+        Mount(image);
+    } catch (...) {
+        rmdir(mountPoint_.c_str());
+        throw;
+    }
+    drives_.Set(letter_, mountPoint_);
+}
+
+MountedDisc::~MountedDisc() {
+    drives_.Remove(letter_);
+    Unmount();
+    rmdir(mountPoint_.c_str());
+}
+
+void MountedDisc::Mount(const std::string& image) {
+    if (image.find(',') != std::string::npos) throw std::runtime_error("comma in " + image);
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0) {
+        // A test process that dies outright takes its discs with it: fuseiso unmounts on SIGTERM.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) _exit(1);
+        const int null = open("/dev/null", O_RDWR);
+        if (null >= 0) {
+            dup2(null, STDIN_FILENO);
+            dup2(null, STDOUT_FILENO);
+            dup2(null, STDERR_FILENO);
+        }
+        // Named after its image, the mount shows the disc's own label to the drive discovery.
+        const std::string options = "fsname=" + image + ",subtype=fuseiso";
+        execlp("fuseiso", "fuseiso", "-n", image.c_str(), mountPoint_.c_str(), "-f", "-o",
+               options.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    pid_ = child;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!IsMounted(mountPoint_)) {
+        int status = 0;
+        if (waitpid(child, &status, WNOHANG) == child) {
+            pid_ = -1;
+            throw std::runtime_error("fuseiso could not mount " + image);
+        }
+        if (std::chrono::steady_clock::now() > until) {
+            kill(child, SIGKILL);
+            Reap(child, std::chrono::seconds(5));
+            pid_ = -1;
+            DetachMount(mountPoint_);
+            throw std::runtime_error("fuseiso did not mount " + image + " in time");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    image_ = image;
+}
+
+void MountedDisc::Unmount() {
+    if (IsMounted(mountPoint_)) DetachMount(mountPoint_);
+    if (pid_ > 0) {
+        if (!Reap(pid_, std::chrono::seconds(5))) {
+            kill(pid_, SIGKILL);
+            Reap(pid_, std::chrono::seconds(5));
+        }
+        pid_ = -1;
+    }
+}
+
+void MountedDisc::Swap(const std::string& image) {
+    Unmount();
+    Mount(image);
+}
+
+void MountedDisc::Kill() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    Reap(pid_, std::chrono::seconds(5));
+    pid_ = -1;
+}
+
+void MountedDisc::Remount() {
+    Unmount();
+    Mount(image_);
+}
+
+}  // namespace korvane::test

@@ -1,0 +1,108 @@
+// Real disc images for tests: built from host trees with xorriso, mounted with fuseiso behind a
+// drive letter, damaged, exchanged and pulled out, and always unmounted.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/DriveMap.h"
+
+namespace korvane::test {
+
+// Why disc images cannot be mounted on this machine (no /dev/fuse, fuseiso or xorriso), or
+// empty text when they can.
+std::string DiscToolsProblem();
+
+// True when the environment says this is a CI run (CI=true): missing tools then fail the test.
+bool UnderCi();
+
+// Skips the current test when disc images cannot be used here, and fails it instead under CI.
+// Usable in SetUp, SetUpTestSuite and test bodies.
+#define KORVANE_REQUIRE_DISC_TOOLS()                                                            \
+    do {                                                                                        \
+        const std::string korvaneDiscProblem = ::korvane::test::DiscToolsProblem();             \
+        if (!korvaneDiscProblem.empty()) {                                                      \
+            if (::korvane::test::UnderCi()) {                                                   \
+                GTEST_FAIL() << "disc-image tests cannot run under CI: " << korvaneDiscProblem; \
+            }                                                                                   \
+            GTEST_SKIP() << "disc-image tests skipped: " << korvaneDiscProblem;                 \
+        }                                                                                       \
+    } while (false)
+
+// Runs a shell command line; returns its standard output. `status` gets the exit status (-1
+// when it could not run or ended by a signal).
+std::string RunHost(const std::string& commandLine, int* status = nullptr);
+// The text quoted for a POSIX shell.
+std::string ShellQuote(const std::string& text);
+
+enum class DiscFormat {
+    JolietRockRidge,  // both name extensions, as discs are usually made
+    RockRidgeOnly,    // one directory tree only, so damage to it shows in every listing
+};
+
+// Writes an ISO 9660 image of the host folder `tree`. Throws std::runtime_error on failure.
+void BuildImage(const std::string& tree, const std::string& image, const std::string& label,
+                DiscFormat format = DiscFormat::JolietRockRidge);
+
+// Where something lies inside an image, in 2048-byte blocks.
+struct ImageExtent {
+    std::uint64_t lba = 0;
+    std::uint64_t bytes = 0;  // the file's size, or the folder's record length
+    std::uint64_t Start() const { return lba * 2048; }
+    std::uint64_t End() const { return Start() + bytes; }
+};
+
+struct ImageFile {
+    std::string path;  // as the image names it: "/DATA/A.BIN"
+    ImageExtent extent;
+};
+
+// Every file of the image with the place of its data, as xorriso reports it.
+std::vector<ImageFile> ImageFiles(const std::string& image);
+// One file's data ("/DATA/A.BIN"). Throws when the image has no such file.
+ImageExtent FileExtent(const std::string& image, const std::string& path);
+// The records of a folder, found by its ISO 9660 names ("/BROKEN"); names are matched without
+// regard to case. Throws when there is no such folder.
+ImageExtent FolderExtent(const std::string& image, const std::string& path);
+
+// Writes the first `bytes` bytes of `from` to `to`: a disc unreadable from there on.
+void CutImage(const std::string& from, const std::string& to, std::uint64_t bytes);
+
+// An image mounted with fuseiso at a fresh temporary mount point, put behind a drive letter.
+// The destructor unmounts and removes the letter, also when the test failed; a run killed
+// outright is cleaned up by the next process that mounts a disc.
+class MountedDisc {
+  public:
+    MountedDisc(DriveMap& drives, char letter, const std::string& image);
+    ~MountedDisc();
+    MountedDisc(const MountedDisc&) = delete;
+    MountedDisc& operator=(const MountedDisc&) = delete;
+
+    // The disc exchange: this image comes out and `image` goes in, at the same mount point.
+    void Swap(const std::string& image);
+    // The disc vanishes: the filesystem process dies and every access fails with ENOTCONN.
+    void Kill();
+    // After Kill: the same disc put back in.
+    void Remount();
+
+    const std::string& mountPoint() const { return mountPoint_; }
+    const std::string& image() const { return image_; }
+
+  private:
+    void Mount(const std::string& image);
+    void Unmount();
+
+    DriveMap& drives_;
+    char letter_;
+    std::string mountPoint_;
+    std::string image_;
+    pid_t pid_ = -1;
+};
+
+// Clears mounts and mount points left behind by test runs that were killed outright.
+void RemoveStaleMounts();
+
+}  // namespace korvane::test
