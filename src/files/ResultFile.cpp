@@ -8,10 +8,17 @@
 namespace korvane {
 
 std::optional<std::string> FirstRowContaining(const FileTable& table, std::string_view forbidden) {
+    bool isForbidden[256] = {};
+    for (char c : forbidden) isForbidden[static_cast<unsigned char>(c)] = true;
+    auto bad = [&](const std::string& field) {
+        for (char c : field) {
+            if (isForbidden[static_cast<unsigned char>(c)]) return true;
+        }
+        return false;
+    };
     for (const FileRow& row : table.Rows()) {
-        for (const std::string* field :
-             {&row.FileName, &row.Folder, &row.SizeText, &row.ResultText}) {
-            if (field->find_first_of(forbidden) != std::string::npos) return row.Path();
+        if (bad(row.FileName) || bad(row.Folder) || bad(row.SizeText) || bad(row.ResultText)) {
+            return row.Path();
         }
     }
     return std::nullopt;

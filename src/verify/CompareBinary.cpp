@@ -3,13 +3,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "core/RunError.h"
 #include "core/Session.h"
 #include "core/Steps.h"
 #include "core/Texts.h"
-#include "digest/FileReaders.h"
 #include "verify/SizeText.h"
 #include "verify/Verdicts.h"
 
@@ -79,12 +79,15 @@ void StepCompareBinary(Session& s) {
         if (!copyPath.empty() && !copyRoot.empty()) copyPath[0] = copyRoot[0];
 
         const std::int64_t listed = SizeTextToInt(row.SizeText);
-        if (!s.fs.FileExists(copyPath)) {
+        // One look-up answers both existence and size: the existence test and the size of the
+        // directory entry, as a separate call each, would cost a second stat per row.
+        const std::optional<std::uint64_t> copySize = s.fs.SizeOf(copyPath);
+        if (!copySize) {
             s.table.SetResult(i, text::kFileNotFound);
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
             continue;
         }
-        const std::int64_t actual = FileSize64(s, copyPath);
+        const auto actual = static_cast<std::int64_t>(*copySize);
         // An empty source needs no reading, but its copy must still exist and be empty too.
         if (listed == 0 && actual == 0) {
             s.table.SetResult(i, verdict::kZeroSizeSkip);
