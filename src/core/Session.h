@@ -11,6 +11,7 @@
 #include "core/StepQueue.h"
 #include "core/Window.h"
 #include "digest/Md5.h"
+#include "digest/ReadAhead.h"
 #include "platform/FileSystem.h"
 
 namespace korvane {
@@ -65,6 +66,10 @@ public:
     ReusableBuffer chunkBuffer;
     ReusableBuffer sourceBuffer;
     ReusableBuffer copyBuffer;
+
+    // Reads the next piece of a large file while the current one is digested or compared.
+    // Started on first use and stopped with the session.
+    ReadAhead readAhead;
 };
 
 }  // namespace korvane

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "core/RunError.h"
 #include "core/Session.h"
@@ -18,6 +19,8 @@ namespace {
 constexpr std::size_t kDigestChunk = 64000;
 constexpr std::size_t kDigestChunkBlocks = kDigestChunk / 64;
 constexpr std::size_t kReadTestChunk = 1000000;
+// Files above four chunks have their next chunk read by the session's worker.
+constexpr std::uint64_t kReadAheadFrom = 4 * kDigestChunk;
 
 std::string ReportReadError(Session& s, const std::string& path) {
     s.window.SetPanelText(StatusPanel::Outcome, text::kReadErrorNotice);
@@ -29,7 +32,9 @@ std::string ReportReadError(Session& s, const std::string& path) {
 }  // namespace
 
 std::string FileMd5(Session& s, const std::string& path) {
-    unsigned char* buffer = s.chunkBuffer.Get(kDigestChunk);
+    // Two chunks: while one is digested the worker reads the next into the other.
+    unsigned char* buffer = s.chunkBuffer.Get(2 * kDigestChunk);
+    unsigned char* spare = buffer + kDigestChunk;
     std::unique_ptr<File> file = s.fs.Open(path, ShareMode::Read);
     if (!file) ThrowCannotOpen(path);
 
@@ -44,10 +49,20 @@ std::string FileMd5(Session& s, const std::string& path) {
     // read brings, the file cannot be digested whole.
     bool cutShort = false;
 
-    while (file->Position() < file->Size()) {
+    // Handing a read over costs a few microseconds, more than small files take to read.
+    const bool readAhead = size > kReadAheadFrom;
+    bool ahead = false;  // the worker holds the file, reading the next chunk into `spare`
+    // Declared after the file, so on every way out the worker is done before the file closes.
+    struct Settle {
+        ReadAhead& worker;
+        ~Settle() { worker.Settle(); }
+    } settle{s.readAhead};
+
+    // Counted from the reads themselves: while the worker holds the file it cannot be asked.
+    std::uint64_t position = 0;
+    while (position < size) {
         if (s.AbortRequested) return kDigestAborted;
 
-        const std::uint64_t position = file->Position();
         const int percent =
             static_cast<int>(static_cast<double>(position) / static_cast<double>(size) * 100.0);
         // Pumping only on a new even percentage keeps a file's pumps at 49 or fewer.
@@ -59,16 +74,29 @@ std::string FileMd5(Session& s, const std::string& path) {
 
         // The last chunk asks only for what the size taken at opening leaves, so bytes that a
         // growing file gains meanwhile never reach a digest whose length is already fixed.
-        const std::uint64_t left = size > position ? size - position : 0;
         const std::size_t want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(kDigestChunk, left));
-        const std::size_t n = file->Read(buffer, want);
+            static_cast<std::size_t>(std::min<std::uint64_t>(kDigestChunk, size - position));
+        std::size_t n = 0;
+        if (ahead) {
+            n = s.readAhead.Finish();
+            std::swap(buffer, spare);
+            ahead = false;
+        } else {
+            n = file->Read(buffer, want);
+        }
         s.DoneBytes += n;
+        position += n;
 
         if (n == 0 || cutShort) return ReportReadError(s, path);
         if (n < want) {
             cutShort = true;
             continue;
+        }
+        // The next chunk is asked for exactly as the next pass would ask for it.
+        if (readAhead && position < size) {
+            const std::size_t next =
+                static_cast<std::size_t>(std::min<std::uint64_t>(kDigestChunk, size - position));
+            ahead = s.readAhead.Begin(*file, spare, next);
         }
 
         ctx.BlockFromPending = false;

@@ -33,13 +33,19 @@ bool FilesEqual(Session& s, const std::string& sourcePath, const std::string& co
     unsigned char* copyBlock = s.copyBuffer.Get(kCompareBlock);
 
     const std::uint64_t blocks = size / kCompareBlock + 1;
+    // Below a whole block the hand-over would cost more than reading the copy here.
+    const bool readAhead = size >= kCompareBlock;
     for (std::uint64_t k = 1; k <= blocks; ++k) {
         w.SetGauge(GaugeId::File, static_cast<int>(100 * k / blocks));
         w.ProcessMessages();
 
+        // Both sides are read at once: the worker takes the copy while this thread reads the
+        // source. The copy is not touched here until the worker is done with it.
+        const bool ahead = readAhead && s.readAhead.Begin(*copy, copyBlock, kCompareBlock);
         const std::size_t sourceCount = source->Read(sourceBlock, kCompareBlock);
         s.DoneBytes += sourceCount;
-        const std::size_t copyCount = copy->Read(copyBlock, kCompareBlock);
+        const std::size_t copyCount =
+            ahead ? s.readAhead.Finish() : copy->Read(copyBlock, kCompareBlock);
 
         const bool sourceFailed = sourceCount == 0 && source->Position() < size;
         const bool copyFailed = copyCount == 0 && copy->Position() < copyEnd;
