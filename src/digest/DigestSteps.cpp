@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "core/RowLoop.h"
 #include "core/Session.h"
 #include "core/Steps.h"
 #include "core/Texts.h"
@@ -14,27 +15,21 @@ namespace {
 
 enum class Focus { Leave, Mark };
 
-// The row walk both steps share: pump, honour an abort, show the row, read its file.
+// Both steps read every row's file the same way; only the read test marks the row in focus.
 template <typename ReadRow>
-void ForEachRow(Session& s, Focus focus, ReadRow readRow) {
-    const std::size_t count = s.table.Count();
-    for (std::size_t i = 0; i < count; ++i) {
-        s.window.ProcessMessages();
-        if (s.AbortRequested) return;
-        // Commands are refused during a run, but a table emptied under us must not be indexed.
-        if (i >= s.table.Count()) return;
-        s.window.ScrollRowIntoView(i);
+void ForEachFile(Session& s, Focus focus, ReadRow readRow) {
+    ForEachRow(s, [&](std::size_t i) {
         if (focus == Focus::Mark) s.window.FocusRow(i);
         const std::string path = s.table.Row(i).Path();
         s.ReadFailed = false;
         readRow(i, path);
-    }
+    });
 }
 
 }  // namespace
 
 void StepCalcMd5(Session& s) {
-    ForEachRow(s, Focus::Leave, [&s](std::size_t i, const std::string& path) {
+    ForEachFile(s, Focus::Leave, [&s](std::size_t i, const std::string& path) {
         std::string digest = FileMd5(s, path);
         if (s.ReadFailed) {
             s.table.SetResult(i, text::kReadError);
@@ -46,7 +41,7 @@ void StepCalcMd5(Session& s) {
 }
 
 void StepReadTest(Session& s) {
-    ForEachRow(s, Focus::Mark, [&s](std::size_t i, const std::string& path) {
+    ForEachFile(s, Focus::Mark, [&s](std::size_t i, const std::string& path) {
         // A file the abort cut off was not read to its end: "OK" would claim what is unknown.
         if (!ReadWholeFile(s, path)) return;
         if (s.ReadFailed) {

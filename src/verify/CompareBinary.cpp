@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "core/RowLoop.h"
 #include "core/RunError.h"
 #include "core/Session.h"
 #include "core/Steps.h"
@@ -72,17 +73,10 @@ bool FilesEqual(Session& s, const std::string& sourcePath, const std::string& co
 
 void StepCompareBinary(Session& s) {
     Window& w = s.window;
-    const std::size_t n = s.table.Count();
-    for (std::size_t i = 0; i < n; ++i) {
-        w.ProcessMessages();
-        if (s.AbortRequested) return;
-        w.ScrollRowIntoView(i);
-
+    ForEachRow(s, [&](std::size_t i) {
         const FileRow& row = s.table.Row(i);
         const std::string sourcePath = row.Path();
-        std::string copyPath = sourcePath;
-        const std::string copyRoot = w.CopyRoot();
-        if (!copyPath.empty() && !copyRoot.empty()) copyPath[0] = copyRoot[0];
+        const std::string copyPath = OnDrive(sourcePath, w.CopyRoot());
 
         const std::int64_t listed = SizeTextToInt(row.SizeText);
         // One look-up answers both existence and size: the existence test and the size of the
@@ -91,19 +85,19 @@ void StepCompareBinary(Session& s) {
         if (!copySize) {
             s.table.SetResult(i, text::kFileNotFound);
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
-            continue;
+            return;
         }
         const auto actual = static_cast<std::int64_t>(*copySize);
         // An empty source needs no reading, but its copy must still exist and be empty too.
         if (listed == 0 && actual == 0) {
             s.table.SetResult(i, verdict::kZeroSizeSkip);
-            continue;
+            return;
         }
         if (listed != actual) {
             s.table.SetResult(i, verdict::kSizeMismatch);
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
             w.ProcessMessages();
-            continue;
+            return;
         }
 
         s.table.SetResult(i, verdict::kCheckingBinary);
@@ -119,7 +113,7 @@ void StepCompareBinary(Session& s) {
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
         }
         w.ProcessMessages();
-    }
+    });
 }
 
 }  // namespace korvane

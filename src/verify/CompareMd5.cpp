@@ -1,6 +1,7 @@
 // The "compare MD5" step: every listed file checked on the copy disc against its stored digest.
 #include <string>
 
+#include "core/RowLoop.h"
 #include "core/Session.h"
 #include "core/Steps.h"
 #include "core/Texts.h"
@@ -12,23 +13,17 @@ namespace korvane {
 
 void StepCompareMd5(Session& s) {
     Window& w = s.window;
-    const std::size_t n = s.table.Count();
-    for (std::size_t i = 0; i < n; ++i) {
-        w.ProcessMessages();
-        if (s.AbortRequested) return;
-        w.ScrollRowIntoView(i);
-
+    ForEachRow(s, [&](std::size_t i) {
         std::string path = s.table.Row(i).Path();
         // A loaded list names the drive it was made on; the copy sits in the chosen source drive.
         if (w.PanelText(StatusPanel::Command) == text::kCmdLoadCompare) {
-            const std::string master = w.MasterRoot();
-            if (!path.empty() && !master.empty()) path[0] = master[0];
+            path = OnDrive(std::move(path), w.MasterRoot());
         }
 
         if (!s.fs.FileExists(path)) {
             s.table.SetResult(i, text::kFileNotFound);
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
-            continue;
+            return;
         }
 
         const std::int64_t listed = SizeTextToInt(s.table.Row(i).SizeText);
@@ -37,13 +32,13 @@ void StepCompareMd5(Session& s) {
             s.table.SetResult(
                 i, std::string(verdict::kSizeMismatch) + "copy " + std::to_string(actual));
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
-            continue;
+            return;
         }
 
         const std::string digest = FileMd5(s, path);
         // An abort stopped the reading: this row keeps its stored digest, and the abort test at
         // the next row ends the step.
-        if (digest == kDigestAborted) continue;
+        if (digest == kDigestAborted) return;
 
         const std::string& stored = s.table.Row(i).ResultText;
         if (stored == digest) {
@@ -52,7 +47,7 @@ void StepCompareMd5(Session& s) {
             s.table.SetResult(i, stored + "NG(" + digest + ")");
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
         }
-    }
+    });
 }
 
 }  // namespace korvane
