@@ -38,15 +38,24 @@ void DialogPrompter::Message(QWidget* parent, const QString& text) {
     box.exec();
 }
 
-QString DialogPrompter::AskSave(QWidget* parent, const FileDialogRequest& request) {
-    QFileDialog dialog(parent);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
+namespace {
+
+// Filter, starting folder and preset name as the step asked for them.
+void Prepare(QFileDialog& dialog, const FileDialogRequest& request) {
     const QStringList filters = NameFilters(request.filter);
     if (!filters.isEmpty()) dialog.setNameFilters(filters);
     dialog.setDirectory(StartFolder());
     dialog.selectFile(
         QString::fromUtf8(request.fileName.data(), qsizetype(request.fileName.size())));
+}
+
+}  // namespace
+
+QString DialogPrompter::AskSave(QWidget* parent, const FileDialogRequest& request) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    Prepare(dialog, request);
     if (dialog.exec() != QDialog::Accepted) return {};
     return dialog.selectedFiles().value(0);
 }
@@ -55,15 +64,11 @@ QString DialogPrompter::AskOpen(QWidget* parent, const FileDialogRequest& reques
     QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    const QStringList filters = NameFilters(request.filter);
-    if (!filters.isEmpty()) dialog.setNameFilters(filters);
+    Prepare(dialog, request);
+    // The file name box keeps the last list opened, so a second load starts beside it.
     if (!lastOpened_.isEmpty()) {
         dialog.setDirectory(QFileInfo(lastOpened_).absolutePath());
         dialog.selectFile(lastOpened_);
-    } else {
-        dialog.setDirectory(StartFolder());
-        dialog.selectFile(
-            QString::fromUtf8(request.fileName.data(), qsizetype(request.fileName.size())));
     }
     if (dialog.exec() != QDialog::Accepted) return {};
     const QString chosen = dialog.selectedFiles().value(0);

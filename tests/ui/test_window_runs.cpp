@@ -104,6 +104,16 @@ struct Discs {
     }
 };
 
+// A one-drive 比較 of the source behind Q:; the exchange prompt puts the copy behind Q:.
+void RunOneDriveCompare(Fixture& f, const Discs& discs) {
+    Form1& w = *f.form;
+    ClickRow(w.ListBox3, RowStartingWith(w.ListBox3, "Q:\\"));
+    f.prompter->onMessage = [&](const QString& text) {
+        if (text == kExchange) w.driveMap().Set('Q', discs.copy);
+    };
+    w.N11->trigger();
+}
+
 }  // namespace
 
 class WindowRunsTest : public QObject {
@@ -325,11 +335,7 @@ void WindowRunsTest::oneDriveCompareFindsTheDamage() {
     Discs discs;
     Fixture f(QByteArray::fromStdString("Q=" + discs.source));
     Form1& w = *f.form;
-    ClickRow(w.ListBox3, RowStartingWith(w.ListBox3, "Q:\\"));
-    f.prompter->onMessage = [&](const QString& text) {
-        if (text == kExchange) w.driveMap().Set('Q', discs.copy);
-    };
-    w.N11->trigger();
+    RunOneDriveCompare(f, discs);
 
     QCOMPARE(f.prompter->messages, QStringList{kExchange});
     auto rows = RowsByName(w);
@@ -367,11 +373,7 @@ void WindowRunsTest::oneDriveCompareOfAGoodCopySucceeds() {
     Discs discs(true);
     Fixture f(QByteArray::fromStdString("Q=" + discs.source));
     Form1& w = *f.form;
-    ClickRow(w.ListBox3, RowStartingWith(w.ListBox3, "Q:\\"));
-    f.prompter->onMessage = [&](const QString& text) {
-        if (text == kExchange) w.driveMap().Set('Q', discs.copy);
-    };
-    w.N11->trigger();
+    RunOneDriveCompare(f, discs);
     QCOMPARE(f.prompter->messages, QStringList{kExchange});
     for (const auto& [name, row] : RowsByName(w)) QCOMPARE(row.ResultText, std::string("OK"));
     QCOMPARE(w.StatusPanels[2]->text(), QStringLiteral("正常に終了しました"));
