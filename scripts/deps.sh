@@ -3,7 +3,7 @@
 # Usage: scripts/deps.sh [build|test|demo]...
 set -euo pipefail
 
-build=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libblkid-dev
+build=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libblkid-dev nlohmann-json3-dev
        libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic)
 test=(xorriso fuseiso fuse3 xvfb xauth clang libclang-rt-14-dev)
 demo=(xorriso fuseiso fuse3 xvfb xauth)

@@ -29,6 +29,7 @@
 #include "core/Commands.h"
 #include "core/ProgressTimer.h"
 #include "core/Texts.h"
+#include "platform/ExtraDrives.h"
 #include "platform/HostFileSystem.h"
 #include "ui/FileTableModel.h"
 #include "ui/Gauge.h"
@@ -109,20 +110,7 @@ QFont FixedFont() {
 }
 
 std::vector<std::pair<char, std::string>> ExtraDrives(const std::string& list) {
-    std::vector<std::pair<char, std::string>> out;
-    std::size_t start = 0;
-    while (start <= list.size()) {
-        std::size_t end = list.find(';', start);
-        if (end == std::string::npos) end = list.size();
-        const std::string part = list.substr(start, end - start);
-        if (part.size() >= 3 && part[1] == '=') {
-            char letter = part[0];
-            if (letter >= 'a' && letter <= 'z') letter = char(letter - 'a' + 'A');
-            if (letter >= 'C' && letter <= 'Z') out.emplace_back(letter, part.substr(2));
-        }
-        start = end + 1;
-    }
-    return out;
+    return ParseExtraDrives(list);
 }
 
 Form1::Form1(std::unique_ptr<Prompter> prompter, QWidget* parent)
@@ -395,7 +383,7 @@ void Form1::ListDrives() {
     for (char letter : extraLetters_) driveMap_.Remove(letter);
     extraLetters_.clear();
     discovery_.Refresh(driveMap_);
-    const char* extraList = std::getenv("KORVANE_EXTRA_DRIVES");
+    const char* extraList = std::getenv(kExtraDrivesVariable);
     const auto extras = ExtraDrives(extraList ? extraList : "");
     for (const auto& [letter, folder] : extras) {
         driveMap_.Set(letter, folder);

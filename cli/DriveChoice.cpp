@@ -1,0 +1,137 @@
+// Drive letters for the terminal program's SOURCE and COPY arguments.
+#include "DriveChoice.h"
+
+#include <cctype>
+#include <cstdlib>
+
+#include "Terminal.h"
+#include "platform/ExtraDrives.h"
+
+namespace korvane::cli {
+
+namespace {
+
+char Upper(char c) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
+
+std::string LastName(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// "D", "D:" and "D:\" name drive D.
+std::optional<char> LetterArgument(const std::string& argument) {
+    if (argument.empty() || argument.size() > 3 ||
+        !std::isalpha(static_cast<unsigned char>(argument[0]))) {
+        return std::nullopt;
+    }
+    if (argument.size() >= 2 && argument[1] != ':') return std::nullopt;
+    if (argument.size() == 3 && argument[2] != '\\') return std::nullopt;
+    return Upper(argument[0]);
+}
+
+}  // namespace
+
+void DriveChoice::Discover() {
+    discovery_.Refresh(map_);
+    const char* list = std::getenv(kExtraDrivesVariable);
+    extras_ = ParseExtraDrives(list ? list : "");
+    for (const auto& [letter, folder] : extras_) map_.Set(letter, folder);
+}
+
+std::vector<ListedDrive> DriveChoice::Listed() const {
+    std::vector<ListedDrive> out;
+    for (char letter = 'C'; letter <= 'Z'; ++letter) {
+        const std::string* extra = nullptr;
+        for (const auto& [extraLetter, folder] : extras_) {
+            if (extraLetter == letter) extra = &folder;
+        }
+        if (extra != nullptr) {
+            out.push_back({letter, "", *extra, LastName(*extra)});
+            continue;
+        }
+        for (const DriveInfo& drive : discovery_.Drives()) {
+            if (drive.letter == letter) {
+                out.push_back({letter, drive.device, drive.mountPoint, drive.label});
+            }
+        }
+    }
+    return out;
+}
+
+std::optional<char> DriveChoice::FreeLetter() const {
+    for (char letter = 'D'; letter <= 'Z'; ++letter) {
+        bool used = map_.RootOf(letter).has_value();
+        for (const DriveInfo& drive : discovery_.Drives()) used = used || drive.letter == letter;
+        if (!used) return letter;
+    }
+    return std::nullopt;
+}
+
+std::optional<char> DriveChoice::Choose(const std::string& argument, std::string& error) {
+    if (const std::optional<char> letter = LetterArgument(argument)) {
+        for (const ListedDrive& drive : Listed()) {
+            if (drive.letter != *letter) continue;
+            if (map_.RootOf(*letter)) return letter;
+            error = "drive " + argument + " holds no mounted disc";
+            return std::nullopt;
+        }
+        error = "there is no drive " + argument + " (see: korvane-cli drives)";
+        return std::nullopt;
+    }
+
+    const std::string real = RealPath(argument);
+    if (real.empty()) {
+        error = argument + ": no such device or folder";
+        return std::nullopt;
+    }
+    if (argument.rfind("/dev/", 0) == 0 && !IsFolder(real)) {
+        for (const DriveInfo& drive : discovery_.Drives()) {
+            if (drive.device != real) continue;
+            if (!map_.RootOf(drive.letter)) {
+                error = argument + " holds no mounted disc";
+                return std::nullopt;
+            }
+            chosenDevices_.emplace_back(drive.letter, real);
+            return drive.letter;
+        }
+        error = argument + " is not an optical drive or a mounted disc";
+        return std::nullopt;
+    }
+    if (!IsFolder(real)) {
+        error = argument + ": not a folder";
+        return std::nullopt;
+    }
+
+    // A folder the window lists already keeps its letter, so rows read as they do there.
+    for (char letter = 'C'; letter <= 'Z'; ++letter) {
+        const std::optional<std::string> root = map_.RootOf(letter);
+        if (root && RealPath(*root) == real) return letter;
+    }
+    const std::optional<char> letter = FreeLetter();
+    if (!letter) {
+        error = "no drive letter is free for " + argument;
+        return std::nullopt;
+    }
+    map_.Set(*letter, real);
+    return letter;
+}
+
+void DriveChoice::FollowDevice(char letter) {
+    for (const auto& [chosen, device] : chosenDevices_) {
+        if (chosen != letter) continue;
+        // Desktop automounters mount each disc at a folder named after its label.
+        DriveMap scratch;
+        DriveDiscovery fresh;
+        fresh.Refresh(scratch);
+        for (const DriveInfo& drive : fresh.Drives()) {
+            if (drive.device == device && !drive.mountPoint.empty()) {
+                map_.Set(letter, drive.mountPoint);
+            }
+        }
+    }
+}
+
+}  // namespace korvane::cli

@@ -1,0 +1,47 @@
+// The drives the terminal program works on: the same letters the window lists, and a letter for
+// every other folder given on the command line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/DriveMap.h"
+#include "platform/Drives.h"
+
+namespace korvane::cli {
+
+// One drive as `drives` lists it.
+struct ListedDrive {
+    char letter = 0;
+    std::string device;      // /dev/sr0, the image, or empty for a folder
+    std::string mountPoint;  // empty when the drive holds no mounted disc
+    std::string label;
+};
+
+class DriveChoice {
+  public:
+    // Finds the optical drives and disc mounts, then the folders of KORVANE_EXTRA_DRIVES, as
+    // the window does when it lists its drives.
+    void Discover();
+    std::vector<ListedDrive> Listed() const;
+    DriveMap& Map() { return map_; }
+
+    // Gives SOURCE or COPY a drive letter: "D:" ("D", "D:\") names a listed drive, a device
+    // node its drive, and a folder the drive mounted there or else the next free letter. On
+    // failure `error` says why and nothing is returned.
+    std::optional<char> Choose(const std::string& argument, std::string& error);
+
+    // After a disc exchange: a letter chosen by device follows that device to its new mount.
+    void FollowDevice(char letter);
+
+  private:
+    std::optional<char> FreeLetter() const;
+
+    DriveMap map_;
+    DriveDiscovery discovery_;
+    std::vector<std::pair<char, std::string>> extras_;
+    std::vector<std::pair<char, std::string>> chosenDevices_;  // letters chosen by device
+};
+
+}  // namespace korvane::cli

@@ -1,0 +1,107 @@
+// The report of a finished run, in text or as JSON lines.
+#include "Report.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstddef>
+
+#include "core/Texts.h"
+
+namespace korvane::cli {
+
+namespace {
+
+bool IsDigestText(const std::string& text) {
+    if (text.size() != 32) return false;
+    for (char c : text) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    }
+    return true;
+}
+
+// Read-error entries that no row stands for: folders the scan could not list.
+std::vector<std::string> UnlistedEntries(const RunReport& report) {
+    std::vector<std::string> out;
+    for (const std::string& path : report.readErrors) {
+        if (!path.empty() && path.back() == '\\') out.push_back(path);
+    }
+    return out;
+}
+
+void PutLine(std::FILE* out, const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), out);
+    std::fputc('\n', out);
+}
+
+// Names are bytes; what is not UTF-8 is shown with replacement characters.
+std::string Dump(const nlohmann::ordered_json& object) {
+    return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+}  // namespace
+
+bool RowGood(const FileRow& row, bool digestRun) {
+    return digestRun ? IsDigestText(row.ResultText) : row.ResultText == text::kOK;
+}
+
+std::string RowLine(const FileRow& row) {
+    const std::string& result = row.ResultText;
+    const bool digestMismatch =
+        result.size() > 4 && result.find("NG(") != std::string::npos && result.back() == ')';
+    return row.Path() + ": " + (digestMismatch ? "FAILED (" + result + ")" : result);
+}
+
+void PrintReport(std::FILE* out, const FileTable& table, const RunReport& report, bool quiet,
+                 bool json, int exitCode) {
+    std::size_t good = 0;
+    for (const FileRow& row : table.Rows()) {
+        const bool isGood = RowGood(row, report.digestRun);
+        good += isGood ? 1 : 0;
+        if (quiet && isGood) continue;
+        if (json) {
+            PutLine(out, Dump({{"type", "file"},
+                               {"path", row.Path()},
+                               {"folder", row.Folder},
+                               {"file", row.FileName},
+                               {"size", row.SizeText},
+                               {"result", row.ResultText},
+                               {"ok", isGood}}));
+        } else {
+            PutLine(out, RowLine(row));
+        }
+    }
+    const std::vector<std::string> unlisted = UnlistedEntries(report);
+    if (!json) {
+        for (const std::string& folder : unlisted) PutLine(out, folder + ": " + text::kReadError);
+    }
+
+    const std::size_t files = table.Count();
+    if (json) {
+        PutLine(out, Dump({{"type", "summary"},
+                           {"command", report.command},
+                           {"files", files},
+                           {"ok", good},
+                           {"not_ok", files - good},
+                           {"read_errors", report.readErrors},
+                           {"outcome", report.outcome},
+                           {"exit_code", exitCode}}));
+        return;
+    }
+    std::string summary = report.command + ": " + std::to_string(files) + " files, " +
+                          std::to_string(good) + " OK, " + std::to_string(files - good) +
+                          " not OK, " + std::to_string(report.readErrors.size()) + " read errors";
+    if (!report.outcome.empty()) summary += ": " + report.outcome;
+    // Quiet and successful: nothing at all, as md5sum --quiet.
+    if (!quiet || exitCode != 0) PutLine(out, summary);
+}
+
+int ResultCode(const FileTable& table, const RunReport& report, const char* successText) {
+    if (!report.readErrors.empty()) return 1;
+    if (successText != nullptr && report.outcome != successText) return 1;
+    for (const FileRow& row : table.Rows()) {
+        if (!RowGood(row, report.digestRun)) return 1;
+    }
+    return 0;
+}
+
+}  // namespace korvane::cli

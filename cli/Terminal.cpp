@@ -1,0 +1,94 @@
+// Terminal, signal and process calls of the terminal program (POSIX).
+#include "Terminal.h"
+
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+namespace korvane::cli {
+
+namespace {
+
+volatile sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) {
+    interrupted = 1;
+}
+
+}  // namespace
+
+bool IsTerminal(int fd) {
+    return ::isatty(fd) == 1;
+}
+
+int TerminalWidth(int fd) {
+    struct winsize size {};
+    if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return 80;
+}
+
+void CatchInterrupt() {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    // No SA_RESTART: a prompt waiting on the terminal must wake up. The handler is reset after
+    // the first signal, so a second Ctrl-C ends a run that no longer answers.
+    action.sa_flags = SA_RESETHAND;
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
+bool Interrupted() {
+    return interrupted != 0;
+}
+
+bool WaitForLine() {
+    char c = 0;
+    while (!Interrupted()) {
+        const ssize_t n = ::read(STDIN_FILENO, &c, 1);
+        if (n == 1 && c == '\n') return true;
+        if (n == 0) return false;
+        if (n < 0 && errno != EINTR) return false;
+    }
+    return false;
+}
+
+int RunShellCommand(const std::string& commandLine) {
+    const pid_t child = ::fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        ::dup2(STDERR_FILENO, STDOUT_FILENO);
+        ::execl("/bin/sh", "sh", "-c", commandLine.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string AbsolutePath(const std::string& path) {
+    if (path.empty() || path.front() == '/') return path;
+    char folder[PATH_MAX];
+    if (::getcwd(folder, sizeof folder) == nullptr) return path;
+    return std::string(folder) + "/" + path;
+}
+
+std::string RealPath(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved) == nullptr) return {};
+    return resolved;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace korvane::cli

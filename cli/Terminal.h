@@ -1,0 +1,29 @@
+// What the terminal program asks of the operating system: terminals, Ctrl-C, child commands.
+#pragma once
+
+#include <string>
+
+namespace korvane::cli {
+
+bool IsTerminal(int fd);
+// Columns of the terminal on fd, 80 when it cannot be told.
+int TerminalWidth(int fd);
+
+// From here on SIGINT only sets a flag that the run polls; a second SIGINT ends the process.
+void CatchInterrupt();
+bool Interrupted();
+
+// Waits for a line on standard input. False at its end, on an error, or when interrupted.
+bool WaitForLine();
+
+// Runs the command line through /bin/sh with its output on standard error, so that standard
+// output carries only results. The exit status, or -1 when it could not run or was killed.
+int RunShellCommand(const std::string& commandLine);
+
+// The path made absolute against the current folder, for messages and result files.
+std::string AbsolutePath(const std::string& path);
+// The path with links and dots resolved, or empty when it does not exist.
+std::string RealPath(const std::string& path);
+bool IsFolder(const std::string& path);
+
+}  // namespace korvane::cli

@@ -1,0 +1,63 @@
+// md5sum-format digest lists: names relative to the source root, escaped as GNU md5sum does.
+#include "files/Md5sumList.h"
+
+#include <cctype>
+
+#include "core/FileTable.h"
+
+namespace korvane {
+
+namespace {
+
+bool IsDigestText(std::string_view text) {
+    if (text.size() != 32) return false;
+    for (char c : text) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    }
+    return true;
+}
+
+char Upper(char c) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
+
+}  // namespace
+
+std::string Md5sumLine(std::string_view digest, std::string_view name) {
+    const bool escape = name.find_first_of("\\\n") != std::string_view::npos;
+    std::string line;
+    line.reserve(digest.size() + name.size() + 4);
+    if (escape) line.push_back('\\');
+    line.append(digest).append("  ");
+    for (char c : name) {
+        if (escape && c == '\\') {
+            line.append("\\\\");
+        } else if (c == '\n') {
+            line.append("\\n");
+        } else {
+            line.push_back(c);
+        }
+    }
+    line.push_back('\n');
+    return line;
+}
+
+std::string Md5sumListText(const FileTable& table, std::string_view root) {
+    std::string text;
+    std::string name;
+    for (const FileRow& row : table.Rows()) {
+        if (!IsDigestText(row.ResultText)) continue;
+        const std::string_view folder = row.Folder;
+        if (root.size() < 3 || folder.size() < root.size() || Upper(folder[0]) != Upper(root[0]) ||
+            folder.substr(1, root.size() - 1) != root.substr(1)) {
+            continue;
+        }
+        name.clear();
+        for (char c : folder.substr(root.size())) name.push_back(c == '\\' ? '/' : c);
+        name.append(row.FileName);
+        text.append(Md5sumLine(row.ResultText, name));
+    }
+    return text;
+}
+
+}  // namespace korvane

@@ -1,0 +1,19 @@
+// The digest list in md5sum's format, for tools that read that format rather than the program's.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace korvane {
+
+class FileTable;
+
+// One line as GNU md5sum writes it: "<digest>  <name>\n". A name holding a backslash or a line
+// feed is escaped the way md5sum escapes it ("\\", "\n") and its line starts with a backslash.
+std::string Md5sumLine(std::string_view digest, std::string_view name);
+
+// One line for every row whose result is a digest text, named relative to `root` ("D:\") with
+// '/' between folders. Rows without a digest (a read error) and rows of another drive have none.
+std::string Md5sumListText(const FileTable& table, std::string_view root);
+
+}  // namespace korvane
