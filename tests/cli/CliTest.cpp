@@ -1,0 +1,164 @@
+// korvane-cli run as a program on mounted disc images: exit codes and the per-file lines.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "support/DiscImage.h"
+#include "support/TempTree.h"
+
+namespace korvane::test {
+namespace {
+
+struct CliRun {
+    int code = -1;
+    std::set<std::string> files;  // the per-file lines, drive letter cut off: ":\DIR\B.BIN: OK"
+    std::string output;
+};
+
+CliRun Cli(const std::string& args) {
+    const char* program = std::getenv("KORVANE_CLI");
+    CliRun run;
+    run.output =
+        RunHost(ShellQuote(program ? program : "korvane-cli") + " " + args + " 2>&1", &run.code);
+    std::istringstream lines(run.output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.size() > 3 && line.compare(1, 2, ":\\") == 0) run.files.insert(line.substr(1));
+    }
+    return run;
+}
+
+// The source, a good and a bad copy of it, and the source cut short inside DIR/B.BIN.
+class CliDiscs : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        if (!DiscToolsProblem().empty()) return;
+        for (TempTree* tree : {&source_, &bad_}) {
+            tree->WriteFile("A.TXT", "alpha\n");
+            tree->WritePattern("DIR/B.BIN", 300000, 7);
+            tree->WriteFile("C.TXT", "gamma\n");
+        }
+        bad_.WritePattern("DIR/B.BIN", 300000, 8);
+        std::filesystem::remove(bad_.Host("C.TXT"));
+        BuildImage(source_.root(), Image("source"), "SOURCE");
+        BuildImage(source_.root(), Image("good"), "GOOD");
+        BuildImage(bad_.root(), Image("bad"), "BAD");
+        const ImageExtent b = FileExtent(Image("source"), "/DIR/B.BIN");
+        CutImage(Image("source"), Image("cut"), b.Start() + b.bytes / 2);
+    }
+    void SetUp() override { KORVANE_REQUIRE_DISC_TOOLS(); }
+
+    static std::string Image(const std::string& name) { return work_.Host(name + ".iso"); }
+    std::string Mount(const std::string& name) {
+        discs_.push_back(std::make_unique<MountedDisc>(drives_, 'D', Image(name)));
+        return ShellQuote(discs_.back()->mountPoint());
+    }
+
+    static TempTree work_, source_, bad_;
+    TempTree out_;
+    DriveMap drives_;
+    std::vector<std::unique_ptr<MountedDisc>> discs_;
+};
+TempTree CliDiscs::work_, CliDiscs::source_, CliDiscs::bad_;
+
+const std::set<std::string> kAllOk = {":\\A.TXT: OK", ":\\C.TXT: OK", ":\\DIR\\B.BIN: OK"};
+
+TEST_F(CliDiscs, CompareTwoDrives) {
+    const std::string source = Mount("source");
+    EXPECT_EQ(Cli("compare " + source + " " + Mount("good")).files, kAllOk);
+    const CliRun bad = Cli("compare " + source + " " + Mount("bad"));
+    EXPECT_EQ(bad.code, 1) << bad.output;
+    EXPECT_EQ(bad.files, (std::set<std::string>{":\\A.TXT: OK", ":\\C.TXT: File Not Found",
+                                                ":\\DIR\\B.BIN: binary mismatch"}));
+    EXPECT_NE(bad.output.find("正しくコピーされていません"), std::string::npos);
+}
+
+TEST_F(CliDiscs, CompareOneDriveExchangesTheDiscWithTheSwapCommand) {
+    for (const char* copy : {"good", "bad"}) {
+        const std::string drive = Mount("source");
+        const std::string swap =
+            "fusermount -u " + drive + " && fuseiso -n " + ShellQuote(Image(copy)) + " " + drive;
+        const CliRun run = Cli("compare --swap " + drive + " --swap-command " + ShellQuote(swap));
+        if (std::string(copy) == "good") {
+            EXPECT_EQ(run.code, 0) << run.output;
+            EXPECT_EQ(run.files, kAllOk);
+        } else {
+            EXPECT_EQ(run.code, 1) << run.output;
+            EXPECT_TRUE(run.files.count(":\\C.TXT: File Not Found")) << run.output;
+            EXPECT_NE(run.output.find("\\DIR\\B.BIN: FAILED ("), std::string::npos);
+        }
+        discs_.clear();
+    }
+}
+
+TEST_F(CliDiscs, CalcWritesListsThatVerifyAndMd5sumAccept) {
+    const std::string source = Mount("source");
+    const std::string list = out_.Host("source.txt");
+    const CliRun calc = Cli("calc " + source + " -o " + ShellQuote(list));
+    EXPECT_EQ(calc.code, 0) << calc.output;
+    EXPECT_EQ(calc.files.size(), 3u);
+    EXPECT_EQ(Cli("verify " + ShellQuote(list) + " " + Mount("good")).files, kAllOk);
+    const CliRun bad = Cli("verify " + ShellQuote(list) + " " + Mount("bad") + " --quiet");
+    EXPECT_EQ(bad.code, 1) << bad.output;
+    EXPECT_EQ(bad.files.size(), 2u) << bad.output;  // only what is not OK
+    EXPECT_TRUE(bad.files.count(":\\C.TXT: File Not Found")) << bad.output;
+
+    const std::string md5 = out_.Host("source.md5");
+    EXPECT_EQ(Cli("calc " + source + " -o " + ShellQuote(md5) + " --format md5sum").code, 0);
+    int status = -1;
+    RunHost("cd " + source + " && md5sum --quiet -c " + ShellQuote(md5), &status);
+    EXPECT_EQ(status, 0);
+
+    const CliRun cut = Cli("calc " + Mount("cut") + " -o " + ShellQuote(out_.Host("cut.txt")));
+    EXPECT_EQ(cut.code, 1) << cut.output;
+    EXPECT_TRUE(cut.files.count(":\\DIR\\B.BIN: Read Error")) << cut.output;
+}
+
+TEST_F(CliDiscs, ReadTestAndDrives) {
+    const std::string source = Mount("source");
+    EXPECT_EQ(Cli("readtest " + source).files, kAllOk);
+    const CliRun cut = Cli("readtest " + Mount("cut") + " --json");
+    EXPECT_EQ(cut.code, 1) << cut.output;
+    EXPECT_NE(cut.output.find("\"result\":\"Read Error\""), std::string::npos) << cut.output;
+
+    const CliRun drives = Cli("drives");
+    EXPECT_EQ(drives.code, 0);
+    EXPECT_NE(drives.output.find(discs_.front()->mountPoint()), std::string::npos);
+    EXPECT_EQ(Cli("compare " + source).code, 2);
+}
+
+// Ctrl-C during a long digest ends the run as 中断 does: exit 130 and no list.
+TEST(Cli, InterruptDuringADigestWritesNoList) {
+    TempTree tree;
+    // The reader polls at every second percent of a file: 160 MB here, the run is much longer.
+    tree.WriteSparse("HUGE.BIN", std::uint64_t(8) << 30);
+    const std::string list = tree.Host("list.txt");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const char* program = std::getenv("KORVANE_CLI");
+        execl(program, program, "calc", tree.root().c_str(), "-o", list.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    kill(child, SIGINT);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_FALSE(std::filesystem::exists(list));
+}
+
+}  // namespace
+}  // namespace korvane::test
