@@ -74,7 +74,7 @@ std::optional<char> DriveChoice::Choose(const std::string& argument, std::string
     if (const std::optional<char> letter = LetterArgument(argument)) {
         for (const ListedDrive& drive : Listed()) {
             if (drive.letter != *letter) continue;
-            if (map_.RootOf(*letter)) return letter;
+            if (map_.RootOf(*letter)) return Chosen(*letter);
             error = "drive " + argument + " holds no mounted disc";
             return std::nullopt;
         }
@@ -94,8 +94,7 @@ std::optional<char> DriveChoice::Choose(const std::string& argument, std::string
                 error = argument + " holds no mounted disc";
                 return std::nullopt;
             }
-            chosenDevices_.emplace_back(drive.letter, real);
-            return drive.letter;
+            return Chosen(drive.letter);
         }
         error = argument + " is not an optical drive or a mounted disc";
         return std::nullopt;
@@ -108,7 +107,7 @@ std::optional<char> DriveChoice::Choose(const std::string& argument, std::string
     // A folder the window lists already keeps its letter, so rows read as they do there.
     for (char letter = 'C'; letter <= 'Z'; ++letter) {
         const std::optional<std::string> root = map_.RootOf(letter);
-        if (root && RealPath(*root) == real) return letter;
+        if (root && RealPath(*root) == real) return Chosen(letter);
     }
     const std::optional<char> letter = FreeLetter();
     if (!letter) {
@@ -116,6 +115,19 @@ std::optional<char> DriveChoice::Choose(const std::string& argument, std::string
         return std::nullopt;
     }
     map_.Set(*letter, real);
+    return letter;
+}
+
+char DriveChoice::Chosen(char letter) {
+    for (const auto& extra : extras_) {
+        if (extra.first == letter) return letter;
+    }
+    // An optical drive's letter stays with the drive, whichever folder its disc is mounted at.
+    for (const DriveInfo& drive : discovery_.Drives()) {
+        if (drive.letter == letter && drive.device.rfind("/dev/", 0) == 0) {
+            chosenDevices_.emplace_back(letter, drive.device);
+        }
+    }
     return letter;
 }
 

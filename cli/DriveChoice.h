@@ -32,16 +32,19 @@ class DriveChoice {
     // failure `error` says why and nothing is returned.
     std::optional<char> Choose(const std::string& argument, std::string& error);
 
-    // After a disc exchange: a letter chosen by device follows that device to its new mount.
+    // After a disc exchange: the letter of an optical drive follows the drive to the folder
+    // its new disc is mounted at.
     void FollowDevice(char letter);
 
   private:
     std::optional<char> FreeLetter() const;
+    // Notes the device behind a chosen letter, so that FollowDevice can find its next disc.
+    char Chosen(char letter);
 
     DriveMap map_;
     DriveDiscovery discovery_;
     std::vector<std::pair<char, std::string>> extras_;
-    std::vector<std::pair<char, std::string>> chosenDevices_;  // letters chosen by device
+    std::vector<std::pair<char, std::string>> chosenDevices_;  // chosen letters of devices
 };
 
 }  // namespace korvane::cli
