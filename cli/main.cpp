@@ -30,6 +30,12 @@ int UsageError(const std::string& error) {
     return kUsageError;
 }
 
+// A run that cannot start: a drive that is not there, a disc that is not mounted.
+int CannotStart(const std::string& error) {
+    std::fprintf(stderr, "korvane-cli: %s\n", error.c_str());
+    return kFailed;
+}
+
 int ListDrives(const Options& o) {
     DriveChoice drives;
     drives.Discover();
@@ -65,11 +71,11 @@ int RunCommand(const Options& o) {
     const std::string& sourceArgument =
         o.command == Command::Verify ? o.operands[1] : o.operands[0];
     const std::optional<char> source = drives.Choose(sourceArgument, error);
-    if (!source) return UsageError(error);
+    if (!source) return CannotStart(error);
     std::optional<char> copy;
     if (o.command == Command::Compare && !o.swap) {
         copy = drives.Choose(o.operands[1], error);
-        if (!copy) return UsageError(error);
+        if (!copy) return CannotStart(error);
         if (*copy == *source) return UsageError("SOURCE and COPY are the same drive");
     }
     if (o.swap && o.swapCommand.empty() && !IsTerminal(0)) {
