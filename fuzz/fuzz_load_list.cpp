@@ -1,14 +1,16 @@
-// Fuzzes loading a digest list: any bytes load without harm, one row per four lines, and a list
-// in UTF-8 gives back its lines unchanged, also after being saved and loaded again.
+// Fuzzes loading a digest list: any bytes load without harm or are refused, one row per four
+// lines, and a list in UTF-8 gives back its lines unchanged, also after saving and loading again.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/RunError.h"
 #include "core/Session.h"
 #include "core/Steps.h"
 #include "platform/DriveMap.h"
@@ -85,13 +87,18 @@ const std::string& Scratch() {
     return dir;
 }
 
-std::vector<FileRow> Load(const std::string& path) {
+// The rows loaded, or nothing when the list was refused.
+std::optional<std::vector<FileRow>> Load(const std::string& path) {
     korvane::DriveMap drives;
     auto files = korvane::MakeHostFileSystem(drives);
     korvane::test::FakeWindow window;
     window.openAnswers.push_back(path);
     korvane::Session s(window, *files);
-    korvane::StepLoadData(s);
+    try {
+        korvane::StepLoadData(s);
+    } catch (const korvane::RunError&) {
+        return std::nullopt;
+    }
     return s.table.Rows();
 }
 
@@ -106,9 +113,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string list = Scratch() + "/list.txt";
     std::ofstream(list, std::ios::binary | std::ios::trunc) << bytes;
 
-    const std::vector<FileRow> rows = Load(list);
+    // A list without a complete row, or with a NUL in one, is refused and loads nothing.
+    const std::vector<std::string_view> raw = SplitLines(bytes);
+    bool nul = false;
+    for (std::size_t i = 0; i < raw.size() / 4 * 4; ++i) {
+        nul = nul || raw[i].find('\0') != std::string_view::npos;
+    }
+    const std::optional<std::vector<FileRow>> loaded = Load(list);
+    Check(loaded.has_value() == (raw.size() >= 4 && !nul));
+    if (!loaded) return 0;
+    const std::vector<FileRow>& rows = *loaded;
     // Shift-JIS never uses CR or LF inside a character, so converting keeps the line count.
-    Check(rows.size() == SplitLines(bytes).size() / 4);
+    Check(rows.size() == raw.size() / 4);
     for (const FileRow& r : rows) {
         for (const std::string* f : {&r.FileName, &r.Folder, &r.SizeText, &r.ResultText}) {
             Check(f->find_first_of("\r\n") == std::string::npos);
@@ -134,6 +150,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string again = Scratch() + "/again.txt";
     window.saveAnswers.push_back(again);
     korvane::StepSaveData(s);
-    Check(Load(again) == rows);
+    Check(Load(again) == loaded);
     return 0;
 }

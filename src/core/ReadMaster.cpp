@@ -1,6 +1,7 @@
 // The "master read" step: empties the table and fills it from the source drive.
 #include "core/ReadMaster.h"
 
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -18,17 +19,34 @@ void ReadMaster(Session& s) {
                           "全容量:" + FormatThousands(static_cast<std::int64_t>(s.TotalBytes)));
 }
 
+namespace {
+
+// Reports what the scan could not take in. A later comparison would otherwise judge the disc on
+// the part that happened to be readable, so the run can no longer end in success.
+void ReportUnlisted(Session& s, std::string drivePath) {
+    s.window.AppendReadError(drivePath);
+    s.window.SetPanelText(StatusPanel::Outcome, text::kReadErrorNotice);
+    s.unlistedFolders.push_back(std::move(drivePath));
+}
+
+}  // namespace
+
+bool FitsDrivePath(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string_view("\\/\0", 3)) == std::string_view::npos;
+}
+
 void ScanFolder(Session& s, const std::string& folder) {
     std::vector<DirEntry> entries;
-    if (!s.fs.ListFolder(folder, entries)) {
-        // A folder that cannot be listed must not pass unnoticed: a later comparison would
-        // otherwise judge the disc on the files that happened to be readable.
-        s.unlistedFolders.push_back(folder);
-        s.window.AppendReadError(folder);
-        s.window.SetPanelText(StatusPanel::Outcome, text::kReadErrorNotice);
-    }
+    if (!s.fs.ListFolder(folder, entries)) ReportUnlisted(s, folder);
     for (DirEntry& e : entries) {
         if (e.name == "." || e.name == "..") continue;
+        // A backslash in a name would read as a folder boundary: "a\b" would stand for the file
+        // b in the folder a, and "..\.." for a way out of the drive.
+        if (!FitsDrivePath(e.name)) {
+            ReportUnlisted(s, folder + e.name);
+            continue;
+        }
         if (e.isFolder) {
             ScanFolder(s, folder + e.name + "\\");
         } else {

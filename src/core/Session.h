@@ -58,8 +58,8 @@ public:
     // True from the start of RunSteps until it returns, whichever way.
     bool runActive = false;
 
-    // Folders this run's scan could not list to their end, as drive paths ending in a backslash.
-    // A run that missed a folder never reports success.
+    // Folders this run's scan could not list to their end (drive paths ending in a backslash),
+    // and names it could not take in (folder + name). A run that missed any never reports success.
     std::vector<std::string> unlistedFolders;
 
     // Buffers reused across files: the digest chunk and the two comparison blocks.

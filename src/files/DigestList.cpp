@@ -1,15 +1,16 @@
 // The "save data" and "load data" steps: the table kept on disk as four lines per file.
+#include "files/DigestList.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "core/RunError.h"
 #include "core/Session.h"
 #include "core/Steps.h"
-#include "files/LineBuffer.h"
 #include "files/ResultFile.h"
-#include "platform/TextEncoding.h"
 
 namespace korvane {
 
@@ -18,6 +19,48 @@ namespace {
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 }  // namespace
+
+ListLines::ListLines(std::string bytes) {
+    if (std::string_view(bytes).starts_with(kUtf8Bom)) bytes.erase(0, kUtf8Bom.size());
+    const bool utf8 = IsValidUtf8(bytes);
+    lines_.Load(std::move(bytes));
+    if (utf8) return;
+    shiftJis_ = true;
+    for (std::size_t i = 0; i < lines_.LineCount(); ++i) {
+        if (ClassifyUtf8(lines_.Line(i)) == Utf8Kind::Wide) {
+            shiftJis_ = false;
+            break;
+        }
+    }
+}
+
+std::string ListLines::Decoded(std::size_t i) const {
+    const std::string_view raw = lines_.Line(i);
+    if (shiftJis_ && ClassifyUtf8(raw) != Utf8Kind::Ascii) {
+        if (std::optional<std::string> converted = decoder_.ToUtf8(raw)) {
+            return std::move(*converted);
+        }
+    }
+    return std::string(raw);
+}
+
+std::vector<FileRow> ReadFourLineList(const ListLines& lines, const std::string& path) {
+    const std::size_t count = lines.Count() / 4;
+    std::vector<FileRow> rows;
+    rows.reserve(count);
+    for (std::size_t line = 0; line < 4 * count; ++line) {
+        // The file layer takes a NUL for the end of a name, so "A.TXT\0X" would check A.TXT.
+        if (lines.Raw(line).find('\0') != std::string_view::npos) {
+            throw RunError("ファイル " + path + " の " + std::to_string(line + 1) +
+                           " 行目はNUL文字を含むため読み込めません");
+        }
+    }
+    for (std::size_t g = 0; g < count; ++g) {
+        rows.push_back({lines.Decoded(4 * g), lines.Decoded(4 * g + 1), lines.Decoded(4 * g + 2),
+                        lines.Decoded(4 * g + 3)});
+    }
+    return rows;
+}
 
 void StepSaveData(Session& s) {
     Window& w = s.window;
@@ -53,27 +96,16 @@ void StepLoadData(Session& s) {
     const std::string path = s.window.AskOpenPath({"", ""});
     if (path.empty()) return;
 
-    // The file is read whole before anything is cleared, so a failure keeps the table.
+    // The file is read and checked whole before anything is cleared, so a refusal keeps the table.
     std::string bytes;
     if (!s.fs.ReadWhole(path, bytes)) ThrowCannotOpen(path);
-    if (!IsValidUtf8(bytes)) {
-        // Lists made on Japanese systems are in Shift-JIS; bytes that are neither stay as read.
-        if (std::optional<std::string> converted = ShiftJisToUtf8(bytes)) {
-            bytes = std::move(*converted);
-        }
-    }
-    if (std::string_view(bytes).starts_with(kUtf8Bom)) bytes.erase(0, kUtf8Bom.size());
-
-    LineBuffer buffer;
-    buffer.Load(std::move(bytes));
-    const std::size_t rows = buffer.LineCount() / 4;
+    std::vector<FileRow> rows = ReadFourLineList(ListLines(std::move(bytes)), path);
+    // A list that names no file would verify nothing and still end in success.
+    if (rows.empty()) throw RunError("ファイル " + path + " には比較するファイルがありません");
 
     s.table.Clear();
-    s.table.Reserve(rows);
-    for (std::size_t g = 0; g < rows; ++g) {
-        s.table.Append({std::string(buffer.Line(4 * g)), std::string(buffer.Line(4 * g + 1)),
-                        std::string(buffer.Line(4 * g + 2)), std::string(buffer.Line(4 * g + 3))});
-    }
+    s.table.Reserve(rows.size());
+    for (FileRow& row : rows) s.table.Append(std::move(row));
 }
 
 }  // namespace korvane

@@ -1,6 +1,7 @@
 // Drive-letter paths to host paths.
 #include "platform/DriveMap.h"
 
+#include <algorithm>
 #include <cctype>
 #include <utility>
 
@@ -8,6 +9,22 @@ namespace korvane {
 
 namespace {
 char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
+
+// What follows "Q:\" may only go down into the drive: a "." or ".." segment would climb out of
+// it, an empty one is no name, and a NUL would cut the host path short. Both slashes count as
+// separators, since the host turns '/' into one too. Only a final separator (a folder) may end
+// the path.
+bool StaysOnDrive(std::string_view rest) {
+    if (rest.find('\0') != std::string_view::npos) return false;
+    std::size_t start = 0;
+    while (start < rest.size()) {
+        const std::size_t end = std::min(rest.find_first_of("\\/", start), rest.size());
+        const std::string_view segment = rest.substr(start, end - start);
+        if (segment.empty() || segment == "." || segment == "..") return false;
+        start = end + 1;
+    }
+    return true;
+}
 }  // namespace
 
 void DriveMap::Set(char letter, std::string hostRoot) {
@@ -26,6 +43,7 @@ std::optional<std::string> DriveMap::RootOf(char letter) const {
 
 std::optional<std::string> DriveMap::ToHost(std::string_view drivePath) const {
     if (drivePath.size() < 3 || drivePath[1] != ':' || drivePath[2] != '\\') return std::nullopt;
+    if (!StaysOnDrive(drivePath.substr(3))) return std::nullopt;
     auto it = roots_.find(Upper(drivePath[0]));
     if (it == roots_.end()) return std::nullopt;
     std::string host = it->second;

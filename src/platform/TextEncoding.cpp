@@ -8,9 +8,10 @@
 
 namespace korvane {
 
-bool IsValidUtf8(std::string_view text) {
+Utf8Kind ClassifyUtf8(std::string_view text) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = p + text.size();
+    Utf8Kind kind = Utf8Kind::Ascii;
     while (p < end) {
         const unsigned char c = *p;
         if (c < 0x80) {
@@ -33,46 +34,45 @@ bool IsValidUtf8(std::string_view text) {
             code = c & 0x07;
             minimum = 0x10000;
         } else {
-            return false;  // a stray continuation byte, or 0xF8..0xFF
+            return Utf8Kind::Invalid;  // a stray continuation byte, or 0xF8..0xFF
         }
-        if (static_cast<std::size_t>(end - p) < length) return false;
+        if (static_cast<std::size_t>(end - p) < length) return Utf8Kind::Invalid;
         for (std::size_t i = 1; i < length; ++i) {
-            if ((p[i] & 0xC0) != 0x80) return false;
+            if ((p[i] & 0xC0) != 0x80) return Utf8Kind::Invalid;
             code = (code << 6) | (p[i] & 0x3F);
         }
         // Overlong forms, UTF-16 surrogates and code points past U+10FFFF are not UTF-8.
-        if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+        if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+            return Utf8Kind::Invalid;
+        }
+        if (length >= 3) {
+            kind = Utf8Kind::Wide;
+        } else if (kind == Utf8Kind::Ascii) {
+            kind = Utf8Kind::Narrow;
+        }
         p += length;
     }
-    return true;
+    return kind;
 }
 
-namespace {
+bool IsValidUtf8(std::string_view text) {
+    return ClassifyUtf8(text) != Utf8Kind::Invalid;
+}
 
-class Converter {
-  public:
-    // A null `to` makes an unopened converter.
-    Converter(const char* to, const char* from)
-        : cd_(to ? iconv_open(to, from) : reinterpret_cast<iconv_t>(-1)) {}
-    ~Converter() {
-        if (ok()) iconv_close(cd_);
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-    iconv_t get() const { return cd_; }
+ShiftJisDecoder::ShiftJisDecoder() {
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1)) cd = iconv_open("UTF-8", "SHIFT_JIS");
+    if (cd != reinterpret_cast<iconv_t>(-1)) cd_ = cd;
+}
 
-  private:
-    iconv_t cd_;
-};
+ShiftJisDecoder::~ShiftJisDecoder() {
+    if (cd_) iconv_close(static_cast<iconv_t>(cd_));
+}
 
-}  // namespace
-
-std::optional<std::string> ShiftJisToUtf8(std::string_view text) {
-    Converter cp932("UTF-8", "CP932");
-    Converter plain(cp932.ok() ? nullptr : "UTF-8", "SHIFT_JIS");
-    const Converter& cd = cp932.ok() ? cp932 : plain;
-    if (!cd.ok()) return std::nullopt;
+std::optional<std::string> ShiftJisDecoder::ToUtf8(std::string_view text) const {
+    if (!cd_) return std::nullopt;
+    const auto cd = static_cast<iconv_t>(cd_);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);  // a failed text leaves no state behind
 
     // Every Shift-JIS character is one or two bytes and becomes at most three UTF-8 bytes.
     std::string out(text.size() * 3 / 2 + 4, '\0');
@@ -81,7 +81,7 @@ std::optional<std::string> ShiftJisToUtf8(std::string_view text) {
     char* dst = out.data();
     std::size_t outLeft = out.size();
     while (inLeft > 0) {
-        if (iconv(cd.get(), &in, &inLeft, &dst, &outLeft) != static_cast<std::size_t>(-1)) break;
+        if (iconv(cd, &in, &inLeft, &dst, &outLeft) != static_cast<std::size_t>(-1)) break;
         if (errno != E2BIG) return std::nullopt;  // EILSEQ or a cut-off character (EINVAL)
         const std::size_t used = out.size() - outLeft;
         out.resize(out.size() * 2);
@@ -90,6 +90,10 @@ std::optional<std::string> ShiftJisToUtf8(std::string_view text) {
     }
     out.resize(out.size() - outLeft);
     return out;
+}
+
+std::optional<std::string> ShiftJisToUtf8(std::string_view text) {
+    return ShiftJisDecoder().ToUtf8(text);
 }
 
 }  // namespace korvane

@@ -41,7 +41,8 @@ void StepCompareMd5(Session& s) {
         if (digest == kDigestAborted) return;
 
         const std::string& stored = s.table.Row(i).ResultText;
-        if (stored == digest) {
+        // A copy that could not be read matches nothing, not even a stored read-error text.
+        if (stored == digest && digest != text::kReadErrorJa) {
             s.table.SetResult(i, text::kOK);
         } else {
             s.table.SetResult(i, stored + "NG(" + digest + ")");

@@ -135,6 +135,30 @@ TEST_F(ReadMasterTest, UnlistedFoldersSurviveTheReadTestsClearingAndBlockSuccess
     EXPECT_NE(window.panels[2], text::kSuccess);
 }
 
+// "a\\b" would stand for the file b in the folder a: reported instead, and the run cannot pass.
+TEST_F(ReadMasterTest, NameWithABackslashIsReportedAndNeverReadsAnotherFile) {
+    tree.WriteFile("src/a\\b", "XXXXX");
+    tree.WriteFile("src/a/b", "other");
+    tree.WriteFile("copy/a/b", "other");
+    drives.Set('Q', tree.Host("src"));
+    drives.Set('C', tree.Host("copy"));
+    window.copy = "C:\\";
+    window.driveCount = 1;
+    N11Click(s);
+    EXPECT_EQ(s.table.Rows(), (std::vector<FileRow>{{"b", "Q:\\a\\", "5", "OK"}}));
+    EXPECT_EQ(window.readErrors, std::vector<std::string>{"Q:\\a\\b"});
+    EXPECT_EQ(window.panels[2], text::kReadErrorNotice);
+}
+
+TEST_F(ReadMasterTest, FolderNamedToClimbOutIsNeverWalked) {
+    tree.WriteFile("outside/secret", "s");
+    tree.MakeFolder("d/d/..\\..\\outside");
+    drives.Set('Q', tree.Host("d/d"));
+    ReadMaster(s);
+    EXPECT_EQ(s.table.Count(), 0u);
+    EXPECT_EQ(window.readErrors, std::vector<std::string>{"Q:\\..\\..\\outside"});
+}
+
 TEST_F(ReadMasterTest, SkipsThingsThatAreNotFilesOrFolders) {
     tree.WriteFile("REAL.TXT", "r");
     ASSERT_EQ(mkfifo(tree.Host("PIPE").c_str(), 0600), 0);

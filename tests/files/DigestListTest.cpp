@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Commands.h"
 #include "core/RunError.h"
 #include "core/Steps.h"
 #include "support/SessionFixture.h"
@@ -83,23 +84,38 @@ struct LoadCase {
     const char* name;
     std::string content;
     std::vector<FileRow> rows;
+    std::string refusal = {};  // the error's text after the list's path; the table then stays
 };
+
+const FileRow kPrevious{"previous", "Q:\\", "1", "OK"};
 
 class DigestListLoad : public DigestList, public ::testing::WithParamInterface<LoadCase> {};
 
 TEST_P(DigestListLoad, GroupsFourLinesPerRow) {
-    Fill({{"previous", "Q:\\", "1", "OK"}});
+    Fill({kPrevious});
     tree.WriteFile("list.txt", GetParam().content);
-    Load(list);
+    std::string refusal;
+    try {
+        Load(list);
+    } catch (const RunError& e) {
+        refusal = e.what();
+    }
+    EXPECT_EQ(refusal, GetParam().refusal.empty() ? "" : "ファイル " + list + GetParam().refusal);
     EXPECT_EQ(Rows(), GetParam().rows);
 }
 
 const FileRow kRowA{"a", "E:\\d\\", "5", kDigest};
 const std::string kGroupA = std::string("a\r\nE:\\d\\\r\n5\r\n") + kDigest + "\r\n";
+const std::string kNoFiles = " には比較するファイルがありません";
 
 INSTANTIATE_TEST_SUITE_P(
     Files, DigestListLoad,
-    ::testing::Values(LoadCase{"Empty", "", {}}, LoadCase{"ThreeLines", "a\r\nb\r\nc\r\n", {}},
+    ::testing::Values(LoadCase{"Empty", "", {kPrevious}, kNoFiles},
+                      LoadCase{"ThreeLines", "a\r\nb\r\nc\r\n", {kPrevious}, kNoFiles},
+                      LoadCase{"NulInName",
+                               "A.TXT" + std::string(1, '\0') + "X\r\n" + kGroupA,
+                               {kPrevious},
+                               " の 1 行目はNUL文字を含むため読み込めません"},
                       LoadCase{"OneGroup", kGroupA, {kRowA}},
                       LoadCase{"NoFinalBreak", kGroupA.substr(0, kGroupA.size() - 2), {kRowA}},
                       LoadCase{"LfOnly", std::string("a\nE:\\d\\\n5\n") + kDigest + "\n", {kRowA}},
@@ -119,6 +135,21 @@ TEST_F(DigestList, ShiftJisListIsConverted) {
                        std::string(kDigest) + "\r\n");
     Load(list);
     EXPECT_EQ(Rows(), (std::vector<FileRow>{{"表.txt", "E:\\日本語\\データ\\", "3", kDigest}}));
+}
+
+// Names that are not UTF-8 (Shift-JIS bytes, as old discs carry) beside UTF-8 ones whose bytes
+// would pass for Shift-JIS too: the program's own list must find both again.
+TEST_F(DigestList, OwnListWithMixedNamesVerifiesTheSameDisc) {
+    tree.WriteFile("disc/\x82\xa0.txt", "a");
+    tree.WriteFile("disc/ファイル.txt", "b");
+    drives.Set('Q', tree.Host("disc"));
+    window.saveAnswers.push_back(list);
+    CRC321Click(s);
+    window.openAnswers.push_back(list);
+    CRC322Click(s);
+    ASSERT_EQ(s.table.Count(), 2u);
+    EXPECT_EQ(s.table.Row(0).ResultText + s.table.Row(1).ResultText, "OKOK");
+    EXPECT_EQ(window.panels[2], "正常に終了しました");
 }
 
 TEST_F(DigestList, CancelledLoadKeepsTable) {

@@ -8,7 +8,7 @@ namespace {
 
 struct MapCase {
     const char* root;
-    const char* drivePath;
+    std::string drivePath;
     std::optional<std::string> host;
 };
 
@@ -31,7 +31,14 @@ INSTANTIATE_TEST_SUITE_P(
                       MapCase{"/mnt/disc", "Q:", std::nullopt},
                       MapCase{"/mnt/disc", "Q:A.BIN", std::nullopt},
                       MapCase{"/mnt/disc", "DATA\\A.BIN", std::nullopt},
-                      MapCase{"/mnt/disc", "", std::nullopt}));
+                      MapCase{"/mnt/disc", "", std::nullopt},
+                      // Nothing may lead off the drive or cut the host path short.
+                      MapCase{"/mnt/disc", "Q:\\..\\etc\\passwd", std::nullopt},
+                      MapCase{"/mnt/disc", "Q:\\.\\A.BIN", std::nullopt},
+                      MapCase{"/mnt/disc", "Q:\\DATA/../../etc", std::nullopt},
+                      MapCase{"/mnt/disc", "Q:\\\\A.BIN", std::nullopt},
+                      MapCase{"/mnt/disc", std::string("Q:\\A\0B", 6), std::nullopt},
+                      MapCase{"/mnt/disc", "Q:\\...\\.a\\", "/mnt/disc/.../.a/"}));
 
 }  // namespace
 }  // namespace korvane

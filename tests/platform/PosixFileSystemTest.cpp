@@ -198,6 +198,27 @@ TEST_F(PosixFileSystemTest, AtomicWriteCreatesAndReplaces) {
     EXPECT_EQ(NamesIn(fs), std::vector<std::string>{"LIST.md5"});
 }
 
+// The new list must be on the device before it replaces the old one, and the replacement after.
+TEST_F(PosixFileSystemTest, AtomicWriteSyncsTheNewFileThenItsFolder) {
+    struct Watching : PosixFileSystem {
+        using PosixFileSystem::PosixFileSystem;
+        // Per sync: what was flushed, and what the target held at that moment.
+        int Sync(int fd) override {
+            char data[16] = {};
+            const ssize_t n = pread(fd, data, sizeof data, 0);
+            syncs.push_back((n < 0 ? std::string("folder") : std::string(data, n)) + "/" +
+                            tree->ReadFile("LIST.md5"));
+            return PosixFileSystem::Sync(fd);
+        }
+        TempTree* tree = nullptr;
+        std::vector<std::string> syncs;
+    } watching{drives};
+    watching.tree = &tree;
+    const std::string path = tree.WriteFile("LIST.md5", "old");
+    ASSERT_TRUE(watching.WriteWholeAtomically(path, "new").ok);
+    EXPECT_EQ(watching.syncs, (std::vector<std::string>{"new/old", "folder/new"}));
+}
+
 TEST_F(PosixFileSystemTest, AtomicWriteIntoMissingFolderFailsWithReason) {
     WriteResult r = fs.WriteWholeAtomically(tree.Host("MISSING/LIST.md5"), "data");
     EXPECT_FALSE(r.ok);

@@ -19,8 +19,9 @@ std::string PatternBytes(std::uint64_t size, std::uint32_t seed) {
     return out;
 }
 
-TempTree::TempTree() {
-    std::string pattern = (fs::temp_directory_path() / "korvane-test-XXXXXX").string();
+TempTree::TempTree(const std::string& parent) {
+    const fs::path base = parent.empty() ? fs::temp_directory_path() : fs::path(parent);
+    std::string pattern = (base / "korvane-test-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     root_ = pattern;
 }

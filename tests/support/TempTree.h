@@ -9,7 +9,8 @@ namespace korvane::test {
 
 class TempTree {
 public:
-    TempTree();
+    // In the system's temporary folder, or in `parent` (a memory filesystem reads holes fast).
+    explicit TempTree(const std::string& parent = {});
     ~TempTree();
     TempTree(const TempTree&) = delete;
     TempTree& operator=(const TempTree&) = delete;

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "core/Commands.h"
 #include "core/RunError.h"
 #include "core/Steps.h"
 #include "core/Texts.h"
@@ -95,6 +96,26 @@ TEST_F(CompareMd5, ReadErrorBecomesNgSuffix) {
     EXPECT_EQ(Result(0), kHello + "NG(リードエラー)");
     EXPECT_EQ(Outcome(), text::kNotCopied);
     EXPECT_EQ(window.readErrors, (std::vector<std::string>{"Q:\\a.bin"}));
+}
+
+// The list says the source could not be read; an unreadable copy is no match for that.
+TEST_F(CompareMd5, StoredReadErrorNeverMatchesAnUnreadableCopy) {
+    tree.WritePattern(OnMaster("a.bin"), 200000);
+    tree.WriteFile("list.txt", "a.bin\r\nQ:\\\r\n200000\r\nリードエラー\r\n");
+    fs.FailReadAfter("Q:\\a.bin", 100000);
+    window.openAnswers.push_back(tree.Host("list.txt"));
+    CRC322Click(s);
+    EXPECT_EQ(Result(0), "リードエラーNG(リードエラー)");
+    EXPECT_EQ(Outcome(), text::kNotCopied);
+}
+
+TEST_F(CompareMd5, ListRowClimbingOutOfTheDriveIsNotFound) {
+    std::string up;
+    for (int i = 0; i < 32; ++i) up += "..\\";
+    AddRow("passwd", "1", kHello, "E:\\" + up + "etc\\");
+    window.panels[0] = text::kCmdLoadCompare;
+    StepCompareMd5(s);
+    EXPECT_EQ(Result(0), "File Not Found");
 }
 
 TEST_F(CompareMd5, AbortDuringDigestKeepsRow) {

@@ -321,7 +321,7 @@ WriteResult PosixFileSystem::WriteWholeAtomically(const std::string& hostPath,
 
     int error = 0;
     if (!WriteAll(fd, data, error)) return discard(error);
-    if (::fsync(fd) != 0) return discard(errno);
+    if (Sync(fd) != 0) return discard(errno);
     const mode_t mode = exists ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
     if (::fchmod(fd, mode) != 0) return discard(errno);
     if (exists) {
@@ -337,10 +337,14 @@ WriteResult PosixFileSystem::WriteWholeAtomically(const std::string& hostPath,
     // Make the rename itself durable; a failure here no longer endangers either version.
     int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
-        ::fsync(dfd);
+        Sync(dfd);
         ::close(dfd);
     }
     return WriteResult{};
+}
+
+int PosixFileSystem::Sync(int fd) {
+    return ::fsync(fd);
 }
 
 std::unique_ptr<FileSystem> MakeHostFileSystem(const DriveMap& drives) {

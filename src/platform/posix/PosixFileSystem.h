@@ -26,6 +26,12 @@ class PosixFileSystem : public FileSystem {
                                bool trustEntryKinds = true);
     static std::unique_ptr<File> OpenHost(const std::string& hostPath, ShareMode share);
 
+  protected:
+    // fsync(2): flushes an open file or folder through to the device. The atomic save calls it
+    // for the new file before the rename and for its folder after it, so a crash leaves either
+    // the old list or the whole new one; a test overrides it to watch that order.
+    virtual int Sync(int fd);
+
   private:
     const DriveMap& drives_;
 };
