@@ -19,6 +19,13 @@ void ReadMaster(Session& s) {
 }
 
 void ScanFolder(Session& s, const std::string& folder) {
+    WalkFolder(s, folder, [&s](const std::string& in, DirEntry& e) {
+        s.TotalBytes += e.size;
+        s.table.Append({std::move(e.name), in, std::to_string(e.size), std::string()});
+    });
+}
+
+void WalkFolder(Session& s, const std::string& folder, const FileVisitor& onFile) {
     std::vector<DirEntry> entries;
     if (!s.fs.ListFolder(folder, entries)) {
         // A folder that cannot be listed must not pass unnoticed: a later comparison would
@@ -30,10 +37,9 @@ void ScanFolder(Session& s, const std::string& folder) {
     for (DirEntry& e : entries) {
         if (e.name == "." || e.name == "..") continue;
         if (e.isFolder) {
-            ScanFolder(s, folder + e.name + "\\");
+            WalkFolder(s, folder + e.name + "\\", onFile);
         } else {
-            s.TotalBytes += e.size;
-            s.table.Append({std::move(e.name), folder, std::to_string(e.size), std::string()});
+            onFile(folder, e);
         }
     }
 }

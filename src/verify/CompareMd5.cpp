@@ -6,6 +6,7 @@
 #include "core/Steps.h"
 #include "core/Texts.h"
 #include "digest/FileReaders.h"
+#include "verify/ExtraFiles.h"
 #include "verify/SizeText.h"
 #include "verify/Verdicts.h"
 
@@ -48,6 +49,8 @@ void StepCompareMd5(Session& s) {
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
         }
     });
+    // The copy is the disc in the source drive, in both commands that compare digests.
+    AppendExtraFiles(s, w.MasterRoot(), w.PanelText(StatusPanel::Command) == text::kCmdLoadCompare);
 }
 
 }  // namespace korvane

@@ -61,14 +61,14 @@ TEST_P(CompareDiscs, EveryRowAsTheOracleSaysAndTheVerdictFollows) {
         return c.driveCount == 1 ? BinaryVerdict(source, copy, rel)
                                  : DigestVerdict(source, copy, rel);
     };
-    ExpectRows(s.table, source.tree, verdict);
+    ExpectRows(s.table, source.tree, verdict, copy.tree);
     if (&copy == &Lib().badCopy) {
         for (const CopyFault& f : kCopyFaults) EXPECT_NE(verdict(f.path), "OK") << f.what;
     }
     EXPECT_EQ(window.messages,
               c.driveCount == 1 ? std::vector<std::string>{} : std::vector<std::string>{kExchange});
     EXPECT_EQ(Outcome(), c.outcome);
-    EXPECT_EQ(ExportCsv(), CsvText(s.table, source.tree, verdict));
+    EXPECT_EQ(ExportCsv(), CsvText(s.table, source.tree, verdict, copy.tree));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -111,10 +111,10 @@ TEST_P(SavedListAgainstCopy, ListHoldsTheDigestsAndLoadingItJudgesTheCopy) {
     const Expected verdict = [&](const std::string& rel) {
         return DigestVerdict(source, copy, rel);
     };
-    ExpectRows(s.table, source.tree, verdict);
+    ExpectRows(s.table, source.tree, verdict, copy.tree);
     EXPECT_EQ(Outcome(), good ? kSuccess : kAlarm);
     EXPECT_TRUE(window.messages.empty()) << window.messages.front();
-    EXPECT_EQ(ExportCsv(), CsvText(s.table, source.tree, verdict));
+    EXPECT_EQ(ExportCsv(), CsvText(s.table, source.tree, verdict, copy.tree));
 }
 
 INSTANTIATE_TEST_SUITE_P(Discs, SavedListAgainstCopy, ::testing::Values("GoodCopy", "BadCopy"),
