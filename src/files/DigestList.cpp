@@ -7,6 +7,7 @@
 #include "core/RunError.h"
 #include "core/Session.h"
 #include "core/Steps.h"
+#include "files/ForeignDigestList.h"
 #include "files/LineBuffer.h"
 #include "files/ResultFile.h"
 #include "platform/TextEncoding.h"
@@ -56,6 +57,11 @@ void StepLoadData(Session& s) {
     // The file is read whole before anything is cleared, so a failure keeps the table.
     std::string bytes;
     if (!s.fs.ReadWhole(path, bytes)) ThrowCannotOpen(path);
+    // md5sum and BSD-tag lists; one without entries goes on as an empty list of our own.
+    if (auto foreign = ReadForeignDigestList(bytes, s.window.MasterRoot())) {
+        if (!foreign->empty()) return SetRowsWithoutSizes(s.table, std::move(*foreign));
+        bytes.clear();
+    }
     if (!IsValidUtf8(bytes)) {
         // Lists made on Japanese systems are in Shift-JIS; bytes that are neither stay as read.
         if (std::optional<std::string> converted = ShiftJisToUtf8(bytes)) {

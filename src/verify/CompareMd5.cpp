@@ -27,6 +27,8 @@ void StepCompareMd5(Session& s) {
             return;
         }
 
+        // A list without sizes can show only the size that was read.
+        if (!s.table.SizesListed()) s.table.SetSize(i, std::to_string(FileSize64(s, path)));
         const std::int64_t listed = SizeTextToInt(s.table.Row(i).SizeText);
         const std::int64_t actual = FileSize64(s, path);
         if (listed != actual) {
