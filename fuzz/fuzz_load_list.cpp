@@ -1,5 +1,8 @@
-// Fuzzes loading a digest list: any bytes load without harm or are refused, one row per four
-// lines, and a list in UTF-8 gives back its lines unchanged, also after saving and loading again.
+// Fuzzes loading a digest list: any bytes load or are refused without harm, a refusal (no complete row, a NUL
+// in a field, a bad md5sum line) leaves the table as it was, a list of our own gives one row per four lines and, in UTF-8, its lines
+// unchanged after being saved and loaded again; an md5sum or BSD-tag list gives one row per entry
+// with a drive path, a lower-case digest and no size, and loads back the same when written again
+// as an md5sum list.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +16,7 @@
 #include "core/RunError.h"
 #include "core/Session.h"
 #include "core/Steps.h"
+#include "files/ForeignDigestList.h"
 #include "platform/DriveMap.h"
 #include "platform/HostFileSystem.h"
 #include "support/FakeWindow.h"
@@ -87,23 +91,84 @@ const std::string& Scratch() {
     return dir;
 }
 
-// The rows loaded, or nothing when the list was refused.
-std::optional<std::vector<FileRow>> Load(const std::string& path) {
+const FileRow kBefore{"before", "Q:\\", "1", "OK"};
+
+struct Loaded {
+    std::vector<FileRow> rows;
+    bool refused = false;
+    bool sizesListed = true;
+};
+
+// Loads over a table of one row, with Q: as the source drive.
+Loaded Load(const std::string& path) {
     korvane::DriveMap drives;
     auto files = korvane::MakeHostFileSystem(drives);
     korvane::test::FakeWindow window;
+    window.master = "Q:\\";
     window.openAnswers.push_back(path);
     korvane::Session s(window, *files);
+    s.table.Append(kBefore);
+    Loaded out;
     try {
         korvane::StepLoadData(s);
     } catch (const korvane::RunError&) {
-        return std::nullopt;
+        out.refused = true;
     }
-    return s.table.Rows();
+    out.rows = s.table.Rows();
+    out.sizesListed = s.table.SizesListed();
+    return out;
 }
 
 void Check(bool ok) {
     if (!ok) std::abort();
+}
+
+bool IsLowerHex(const std::string& text) {
+    if (text.size() != 32) return false;
+    for (char c : text) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    }
+    return true;
+}
+
+// A row of an md5sum or BSD-tag list: a path under Q:\ that a drive path can carry.
+void CheckForeignRow(const FileRow& r) {
+    Check(r.Folder.starts_with("Q:\\") && r.Folder.back() == '\\' && r.SizeText.empty());
+    Check(IsLowerHex(r.ResultText));
+    Check(!r.FileName.empty() && r.FileName != "." && r.FileName != "..");
+    Check(r.FileName.find_first_of(std::string("/\\\0", 3)) == std::string::npos);
+    const std::string_view folders = std::string_view(r.Folder).substr(3);
+    Check(folders.find('\0') == std::string_view::npos &&
+          folders.find('/') == std::string_view::npos);
+    std::size_t start = 0;
+    for (std::size_t at; (at = folders.find('\\', start)) != std::string_view::npos;
+         start = at + 1) {
+        const std::string_view part = folders.substr(start, at - start);
+        Check(!part.empty() && part != "." && part != "..");
+    }
+}
+
+// The rows written back as md5sum lines, escaped as GNU md5sum escapes them.
+std::string AsMd5sum(const std::vector<FileRow>& rows) {
+    std::string text;
+    for (const FileRow& r : rows) {
+        std::string name = r.Folder.substr(3) + r.FileName;
+        for (char& c : name) {
+            if (c == '\\') c = '/';
+        }
+        std::string escaped;
+        for (char c : name) {
+            if (c == '\n') {
+                escaped += "\\n";
+            } else if (c == '\r') {
+                escaped += "\\r";
+            } else {
+                escaped += c;
+            }
+        }
+        text += (escaped != name ? "\\" : "") + r.ResultText + " *" + escaped + "\n";
+    }
+    return text;
 }
 
 }  // namespace
@@ -113,18 +178,39 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string list = Scratch() + "/list.txt";
     std::ofstream(list, std::ios::binary | std::ios::trunc) << bytes;
 
-    // A list without a complete row, or with a NUL in one, is refused and loads nothing.
+    // A list of our own without a complete row, or with a NUL in one, is refused.
     const std::vector<std::string_view> raw = SplitLines(bytes);
     bool nul = false;
     for (std::size_t i = 0; i < raw.size() / 4 * 4; ++i) {
         nul = nul || raw[i].find('\0') != std::string_view::npos;
     }
-    const std::optional<std::vector<FileRow>> loaded = Load(list);
-    Check(loaded.has_value() == (raw.size() >= 4 && !nul));
-    if (!loaded) return 0;
-    const std::vector<FileRow>& rows = *loaded;
+    const Loaded loaded = Load(list);
+    if (loaded.refused) {
+        Check(loaded.rows == std::vector<FileRow>{kBefore});
+        return 0;
+    }
+    const std::vector<FileRow>& rows = loaded.rows;
+
+    std::optional<std::vector<FileRow>> foreign;
+    try {
+        foreign = korvane::ReadForeignDigestList(bytes, "Q:\\");
+    } catch (const korvane::RunError&) {
+        std::abort();  // the load would have been refused
+    }
+    if (foreign) {
+        Check(rows == *foreign && loaded.sizesListed == rows.empty());
+        for (const FileRow& r : rows) CheckForeignRow(r);
+        if (rows.empty()) return 0;
+        const std::string again = Scratch() + "/again.md5";
+        std::ofstream(again, std::ios::binary | std::ios::trunc) << AsMd5sum(rows);
+        const Loaded back = Load(again);
+        Check(!back.refused && back.rows == rows);
+        return 0;
+    }
+
     // Shift-JIS never uses CR or LF inside a character, so converting keeps the line count.
-    Check(rows.size() == raw.size() / 4);
+    Check(raw.size() >= 4 && !nul);
+    Check(loaded.sizesListed && rows.size() == raw.size() / 4);
     for (const FileRow& r : rows) {
         for (const std::string* f : {&r.FileName, &r.Folder, &r.SizeText, &r.ResultText}) {
             Check(f->find_first_of("\r\n") == std::string::npos);
@@ -141,6 +227,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // A first name that itself starts with a byte-order mark would lose it on reloading.
     if (!rows.empty() && rows[0].FileName.starts_with("\xEF\xBB\xBF")) return 0;
+    // Saved again, rows of nothing but blanks and '#' lines read as a list without entries.
+    bool onlyComments = true;
+    for (const FileRow& r : rows) {
+        for (const std::string* f : {&r.FileName, &r.Folder, &r.SizeText, &r.ResultText}) {
+            if (f->find_first_not_of(" \t") != std::string::npos && !f->starts_with('#')) {
+                onlyComments = false;
+            }
+        }
+    }
+    if (onlyComments) return 0;
 
     korvane::DriveMap drives;
     auto files = korvane::MakeHostFileSystem(drives);
@@ -150,6 +246,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string again = Scratch() + "/again.txt";
     window.saveAnswers.push_back(again);
     korvane::StepSaveData(s);
-    Check(Load(again) == loaded);
+    Check(Load(again).rows == rows);
     return 0;
 }

@@ -1,5 +1,6 @@
 // Writes the fuzzers' seed corpus with the program's own writers: digest lists saved by the
-// "MD5計算" and "MD5読込" commands over a small tree, and the size texts the scan wrote.
+// "MD5計算" and "MD5読込" commands over a small tree, the same digests in md5sum and BSD-tag
+// lines, and the size texts the scan wrote.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -52,6 +53,23 @@ int main(int argc, char** argv) {
     fs::create_directories(lists);
     window.saveAnswers.push_back((lists / "digests.txt").string());
     korvane::CRC321Click(s);
+
+    // The same digests as other programs write them: md5sum lines (text and binary marks, an
+    // escaped name, Windows separators) and BSD-tag lines.
+    std::string md5sum = "# md5sum\n";
+    std::string tags;
+    for (const korvane::FileRow& row : s.table.Rows()) {
+        std::string rel = row.Folder.substr(3) + row.FileName;
+        const std::string windows = rel;
+        for (char& c : rel) {
+            if (c == '\\') c = '/';
+        }
+        md5sum += row.ResultText + "  ./" + rel + "\n" + row.ResultText + " *" + windows + "\n";
+        tags += "MD5 (" + rel + ") = " + row.ResultText + "\r\n";
+    }
+    md5sum += "\\" + s.table.Row(0).ResultText + "  new\\nline name\n";
+    Write(lists / "md5sum.md5", md5sum);
+    Write(lists / "tags.md5", tags);
 
     // The same list checked against a copy with a missing and a longer file, then saved again.
     window.master = "R:\\";

@@ -12,11 +12,17 @@ void FileTable::Append(FileRow row) {
 
 void FileTable::Clear() {
     rows_.clear();
+    sizesListed_ = true;
     if (observer_) observer_->TableCleared();
 }
 
 void FileTable::SetResult(std::size_t i, std::string text) {
     rows_[i].ResultText = std::move(text);
+    if (observer_) observer_->ResultChanged(i);
+}
+
+void FileTable::SetSize(std::size_t i, std::string text) {
+    rows_[i].SizeText = std::move(text);
     if (observer_) observer_->ResultChanged(i);
 }
 

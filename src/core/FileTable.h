@@ -36,12 +36,22 @@ public:
     void Append(FileRow row);
     void Clear();
     void SetResult(std::size_t i, std::string text);
+    // The observer hears of a new size as a change of the row's result: a size is only
+    // written by a step that writes the row's verdict with it.
+    void SetSize(std::size_t i, std::string text);
     void Reserve(std::size_t n) { rows_.reserve(n); }
 
     void SetObserver(FileTableObserver* observer) { observer_ = observer; }
 
+    // False while the rows come from a digest list that carries no sizes (an md5sum or a
+    // BSD-tag list): their SizeText is empty until the file is found. Emptying the table
+    // makes it true again.
+    bool SizesListed() const { return sizesListed_; }
+    void SetSizesListed(bool listed) { sizesListed_ = listed; }
+
 private:
     std::vector<FileRow> rows_;
+    bool sizesListed_ = true;
     FileTableObserver* observer_ = nullptr;
 };
 

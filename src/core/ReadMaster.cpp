@@ -37,6 +37,13 @@ bool FitsDrivePath(std::string_view name) {
 }
 
 void ScanFolder(Session& s, const std::string& folder) {
+    WalkFolder(s, folder, [&s](const std::string& in, DirEntry& e) {
+        s.TotalBytes += e.size;
+        s.table.Append({std::move(e.name), in, std::to_string(e.size), std::string()});
+    });
+}
+
+void WalkFolder(Session& s, const std::string& folder, const FileVisitor& onFile) {
     std::vector<DirEntry> entries;
     if (!s.fs.ListFolder(folder, entries)) ReportUnlisted(s, folder);
     for (DirEntry& e : entries) {
@@ -48,10 +55,9 @@ void ScanFolder(Session& s, const std::string& folder) {
             continue;
         }
         if (e.isFolder) {
-            ScanFolder(s, folder + e.name + "\\");
+            WalkFolder(s, folder + e.name + "\\", onFile);
         } else {
-            s.TotalBytes += e.size;
-            s.table.Append({std::move(e.name), folder, std::to_string(e.size), std::string()});
+            onFile(folder, e);
         }
     }
 }

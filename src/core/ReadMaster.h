@@ -2,8 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+
+#include "platform/FileSystem.h"
 
 namespace korvane {
 
@@ -13,8 +16,15 @@ class Session;
 // without a backslash, slash or NUL.
 bool FitsDrivePath(std::string_view name);
 
-// Walks `folder` (a drive path ending in a backslash, on any drive) and its subfolders into the
-// table. What it cannot list or name is reported and kept in unlistedFolders.
+// Called for every file of a walk with the drive path of its folder; the entry may be taken.
+using FileVisitor = std::function<void(const std::string& folder, DirEntry& file)>;
+
+// Walks `folder` (a drive path ending in a backslash) and its subfolders depth-first, in the
+// order the directories return their entries. A folder that cannot be listed to its end is
+// reported (read-error list, outcome panel) and kept in Session::unlistedFolders.
+void WalkFolder(Session& s, const std::string& folder, const FileVisitor& onFile);
+
+// The source scan's walk: one row per file into the table, the sizes into TotalBytes.
 void ScanFolder(Session& s, const std::string& folder);
 
 // Decimal text with a comma between groups of three digits: 1234567 -> "1,234,567".

@@ -10,6 +10,7 @@
 #include "core/RunError.h"
 #include "core/Session.h"
 #include "core/Steps.h"
+#include "files/ForeignDigestList.h"
 #include "files/ResultFile.h"
 
 namespace korvane {
@@ -99,6 +100,11 @@ void StepLoadData(Session& s) {
     // The file is read and checked whole before anything is cleared, so a refusal keeps the table.
     std::string bytes;
     if (!s.fs.ReadWhole(path, bytes)) ThrowCannotOpen(path);
+    // md5sum and BSD-tag lists; one without entries goes on as an empty list of our own.
+    if (auto foreign = ReadForeignDigestList(bytes, s.window.MasterRoot())) {
+        if (!foreign->empty()) return SetRowsWithoutSizes(s.table, std::move(*foreign));
+        bytes.clear();
+    }
     std::vector<FileRow> rows = ReadFourLineList(ListLines(std::move(bytes)), path);
     // A list that names no file would verify nothing and still end in success.
     if (rows.empty()) throw RunError("ファイル " + path + " には比較するファイルがありません");

@@ -118,7 +118,8 @@ void FileTableModel::Publish() {
         const std::size_t last = dirtyLast_;
         dirtyFirst_ = 1;
         dirtyLast_ = 0;
-        emit dataChanged(index(int(first), kResult), index(int(last), kResult),
+        // A verdict may come with the size read from the disc (lists that carry no sizes).
+        emit dataChanged(index(int(first), kSize), index(int(last), kResult),
                          {Qt::DisplayRole, Qt::ToolTipRole});
     }
     const std::size_t count = table_.Count();

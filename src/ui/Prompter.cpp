@@ -20,7 +20,15 @@ QStringList NameFilters(const std::string& filter) {
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        out << parts[i] + QStringLiteral(" (") + patterns.trimmed() + QLatin1Char(')');
+        patterns = patterns.trimmed();
+        // Qt takes the patterns from a trailing "(...)"; a shown text that already ends in its
+        // own patterns, as "*.txt(*.txt)" does, is shown as it stands.
+        const QString own = QLatin1Char('(') + patterns + QLatin1Char(')');
+        if (parts[i].endsWith(own)) {
+            out << parts[i];
+        } else {
+            out << parts[i] + QLatin1Char(' ') + own;
+        }
     }
     return out;
 }
@@ -38,10 +46,7 @@ void DialogPrompter::Message(QWidget* parent, const QString& text) {
     box.exec();
 }
 
-namespace {
-
-// Filter, starting folder and preset name as the step asked for them.
-void Prepare(QFileDialog& dialog, const FileDialogRequest& request) {
+void PrepareFileDialog(QFileDialog& dialog, const FileDialogRequest& request) {
     const QStringList filters = NameFilters(request.filter);
     if (!filters.isEmpty()) dialog.setNameFilters(filters);
     dialog.setDirectory(StartFolder());
@@ -49,13 +54,11 @@ void Prepare(QFileDialog& dialog, const FileDialogRequest& request) {
         QString::fromUtf8(request.fileName.data(), qsizetype(request.fileName.size())));
 }
 
-}  // namespace
-
 QString DialogPrompter::AskSave(QWidget* parent, const FileDialogRequest& request) {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    Prepare(dialog, request);
+    PrepareFileDialog(dialog, request);
     if (dialog.exec() != QDialog::Accepted) return {};
     return dialog.selectedFiles().value(0);
 }
@@ -64,7 +67,7 @@ QString DialogPrompter::AskOpen(QWidget* parent, const FileDialogRequest& reques
     QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    Prepare(dialog, request);
+    PrepareFileDialog(dialog, request);
     // The file name box keeps the last list opened, so a second load starts beside it.
     if (!lastOpened_.isEmpty()) {
         dialog.setDirectory(QFileInfo(lastOpened_).absolutePath());

@@ -7,6 +7,7 @@
 
 #include "core/Window.h"
 
+class QFileDialog;
 class QWidget;
 
 namespace korvane::ui {
@@ -35,9 +36,14 @@ class DialogPrompter : public Prompter {
     QString lastOpened_;  // the open dialog starts where the user last chose a file
 };
 
-// "shown|pattern|shown|pattern" as the steps give it -> the name filters of a Qt file dialog:
-// "*.txt(*.txt)|*.txt" becomes "*.txt(*.txt) (*.txt)". Empty gives no filter.
+// "shown|pattern|shown|pattern" as the steps give it -> the name filters of a Qt file dialog,
+// the shown text with the patterns in parentheses after it unless it already ends in them:
+// "*.txt(*.txt)|*.txt" stays "*.txt(*.txt)", "表|*.csv;*.tsv" becomes "表 (*.csv *.tsv)".
+// Empty gives no filter.
 QStringList NameFilters(const std::string& filter);
+
+// Filter, starting folder and preset name of a file dialog as the step asked for them.
+void PrepareFileDialog(QFileDialog& dialog, const FileDialogRequest& request);
 
 // Where a file dialog starts: the program's folder when it is writable, else the home folder.
 QString StartFolder();

@@ -11,6 +11,7 @@
 #include "core/Session.h"
 #include "core/Steps.h"
 #include "core/Texts.h"
+#include "verify/ExtraFiles.h"
 #include "verify/SizeText.h"
 #include "verify/Verdicts.h"
 
@@ -114,6 +115,7 @@ void StepCompareBinary(Session& s) {
         }
         w.ProcessMessages();
     });
+    AppendExtraFiles(s, w.CopyRoot(), true);
 }
 
 }  // namespace korvane

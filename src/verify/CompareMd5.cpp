@@ -6,6 +6,7 @@
 #include "core/Steps.h"
 #include "core/Texts.h"
 #include "digest/FileReaders.h"
+#include "verify/ExtraFiles.h"
 #include "verify/SizeText.h"
 #include "verify/Verdicts.h"
 
@@ -26,6 +27,8 @@ void StepCompareMd5(Session& s) {
             return;
         }
 
+        // A list without sizes can show only the size that was read.
+        if (!s.table.SizesListed()) s.table.SetSize(i, std::to_string(FileSize64(s, path)));
         const std::int64_t listed = SizeTextToInt(s.table.Row(i).SizeText);
         const std::int64_t actual = FileSize64(s, path);
         if (listed != actual) {
@@ -49,6 +52,8 @@ void StepCompareMd5(Session& s) {
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
         }
     });
+    // The copy is the disc in the source drive, in both commands that compare digests.
+    AppendExtraFiles(s, w.MasterRoot(), w.PanelText(StatusPanel::Command) == text::kCmdLoadCompare);
 }
 
 }  // namespace korvane

@@ -9,5 +9,7 @@ inline constexpr char kCheckingBinary[] = "checking binary...";
 inline constexpr char kBinaryMismatch[] = "binary mismatch";
 inline constexpr char kSourceReadError[] = " M rd err";
 inline constexpr char kCopyReadError[] = " C rd err";
+// A file of the copy that no row of the table names.
+inline constexpr char kExtraFile[] = "Extra file";
 
 }  // namespace korvane::verdict

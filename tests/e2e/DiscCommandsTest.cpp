@@ -61,14 +61,14 @@ TEST_P(CompareDiscs, EveryRowAsTheOracleSaysAndTheVerdictFollows) {
         return c.driveCount == 1 ? BinaryVerdict(source, copy, rel)
                                  : DigestVerdict(source, copy, rel);
     };
-    ExpectRows(s.table, source.tree, verdict);
+    ExpectRows(s.table, source.tree, verdict, copy.tree);
     if (&copy == &Lib().badCopy) {
         for (const CopyFault& f : kCopyFaults) EXPECT_NE(verdict(f.path), "OK") << f.what;
     }
     EXPECT_EQ(window.messages,
               c.driveCount == 1 ? std::vector<std::string>{} : std::vector<std::string>{kExchange});
     EXPECT_EQ(Outcome(), c.outcome);
-    EXPECT_EQ(ExportCsv(), CsvText(s.table, source.tree, verdict));
+    EXPECT_EQ(ExportCsv(), CsvText(s.table, source.tree, verdict, copy.tree));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -111,10 +111,10 @@ TEST_P(SavedListAgainstCopy, ListHoldsTheDigestsAndLoadingItJudgesTheCopy) {
     const Expected verdict = [&](const std::string& rel) {
         return DigestVerdict(source, copy, rel);
     };
-    ExpectRows(s.table, source.tree, verdict);
+    ExpectRows(s.table, source.tree, verdict, copy.tree);
     EXPECT_EQ(Outcome(), good ? kSuccess : kAlarm);
     EXPECT_TRUE(window.messages.empty()) << window.messages.front();
-    EXPECT_EQ(ExportCsv(), CsvText(s.table, source.tree, verdict));
+    EXPECT_EQ(ExportCsv(), CsvText(s.table, source.tree, verdict, copy.tree));
 }
 
 INSTANTIATE_TEST_SUITE_P(Discs, SavedListAgainstCopy, ::testing::Values("GoodCopy", "BadCopy"),
@@ -157,6 +157,60 @@ TEST_F(DiscCommands, ReadTestOnDamagedDiscNamesExactlyTheFilesPastTheCut) {
     EXPECT_EQ(Outcome(), "リードエラーのファイルがあります");
     EXPECT_TRUE(window.messages.empty()) << window.messages.front();
     EXPECT_EQ(ExportCsv(), CsvText(s.table, source.tree, verdict));
+}
+
+// Lists written by md5sum over the mounted disc, as lists made by other programs come.
+TEST_F(DiscCommands, Md5sumAndTagListsVerifyTheDiscTheyWereMadeOf) {
+    TempTree tree;
+    tree.WriteFile("name with space.txt", "space\n");
+    tree.WriteFile("line\nbreak.txt", "md5sum writes this name escaped\n");
+    tree.WritePattern("sub/binary.bin", 70000, 9);
+    const std::string image = OutPath("lists.iso");
+    BuildImage(tree.root(), image, "LISTS");
+    MountedDisc disc(drives, 'D', image);
+    window.master = "D:\\";
+    const std::string plain = OutPath("plain.md5");
+    const std::string tag = OutPath("tag.md5");
+    int status = 0;
+    RunHost("cd " + ShellQuote(disc.mountPoint()) +
+                " && find . -type f ! -name '*.bin' -exec md5sum {} + >" + ShellQuote(plain) +
+                " && md5sum -b sub/binary.bin >>" + ShellQuote(plain) +
+                " && find . -type f -exec md5sum --tag {} + >" + ShellQuote(tag),
+            &status);
+    ASSERT_EQ(status, 0);
+    const std::string list = ReadHostFile(plain);
+    ASSERT_NE(list.find("\\"), std::string::npos) << "md5sum escaped no name:\n" << list;
+    const std::size_t binary = list.find(" *sub/binary.bin");
+    ASSERT_NE(binary, std::string::npos) << list;
+
+    const auto load = [&](const std::string& text) {
+        const std::string path = OutPath("list" + std::to_string(window.openRequests.size()));
+        std::ofstream(path, std::ios::binary) << text;
+        window.openAnswers.push_back(path);
+        CRC322Click(s);
+    };
+    const Expected ok = [](const std::string&) { return "OK"; };
+    for (const std::string& text : {list, ReadHostFile(tag)}) {
+        load(text);
+        ExpectRows(s.table, tree.root(), ok);
+        EXPECT_EQ(Outcome(), kSuccess) << text;
+    }
+
+    std::string changed = list;
+    const std::size_t at = binary - 32;
+    const std::string stored = changed.substr(at, 32);
+    changed[at] = stored[0] == '0' ? '1' : '0';
+    load(changed);
+    ExpectRows(s.table, tree.root(), [&](const std::string& rel) {
+        return rel == "sub/binary.bin" ? changed.substr(at, 32) + "NG(" + stored + ")" : "OK";
+    });
+    EXPECT_EQ(Outcome(), kAlarm);
+
+    const std::vector<FileRow> before = s.table.Rows();
+    load(list + "not a digest line\n");
+    EXPECT_EQ(window.messages,
+              std::vector<std::string>{"リストの 4 行目は読み込めません: not a digest line"});
+    EXPECT_EQ(s.table.Rows(), before);
 }
 
 }  // namespace

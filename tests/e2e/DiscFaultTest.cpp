@@ -84,9 +84,12 @@ TEST_F(SourceFaults, UnreadableFolderIsReportedAndBlocksSuccess) {
     EXPECT_EQ(s.unlistedFolders, std::vector<std::string>{"D:\\BROKEN\\"});
     EXPECT_NE(std::find(window.readErrors.begin(), window.readErrors.end(), "D:\\BROKEN\\"),
               window.readErrors.end());
-    ASSERT_EQ(s.table.Count(), 1u);
+    // The whole copy lists the folder's files: they are files the table has no row for.
+    ASSERT_EQ(s.table.Count(), 301u);
     EXPECT_EQ(s.table.Row(0).ResultText, "OK");
-    EXPECT_EQ(Outcome(), "リードエラーのファイルがあります");
+    EXPECT_EQ(s.table.Row(300).Folder, "D:\\BROKEN\\");
+    EXPECT_EQ(s.table.Row(300).ResultText, "Extra file");
+    EXPECT_EQ(Outcome(), kAlarm);
     EXPECT_EQ(window.messages, std::vector<std::string>{kExchange});
 }
 
@@ -446,7 +449,9 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
 struct ListShape {
     const char* name;
     std::string (*reshape)(const std::string& list);
-    int rowsLost;         // complete rows the reshaped list no longer holds; -1: not a list
+    // Complete rows the reshaped list no longer holds, whose files come back as extra files;
+    // -1: not a list.
+    int rowsLost;
     const char* outcome;  // after MD5読込 against the good copy
     const char* message;  // the error that ends the run, if any
 };
@@ -468,14 +473,15 @@ const ListShape kListShapes[] = {
     {"NoFinalBreak", [](const std::string& l) { return l.substr(0, l.size() - 2); }, 0, kSuccess,
      ""},
     {"ShiftJis", ShiftJis, 0, kSuccess, ""},
-    // Cut inside the folder line of the last row: that row is dropped, the rest still pass.
+    // Cut inside the folder line of the last row: that row is dropped, the rest still pass, and
+    // its file is one the list does not name.
     {"Truncated",
      [](const std::string& l) {
          std::size_t at = l.size() - 2;
          for (int breaks = 0; breaks < 3; --at) breaks += l[at] == '\n';
          return l.substr(0, at + 4);  // "...name\r\nD:"
      },
-     1, kSuccess, ""},
+     1, kAlarm, ""},
     // Without NUL bytes, which refuse the list (DigestList tests).
     {"BinaryJunk",
      [](const std::string&) {
@@ -517,11 +523,18 @@ TEST_P(LoadListShapes, RowsAndVerdictAsTheShapeAllows) {
     window.openAnswers.push_back(path);
     CRC322Click(s);
 
+    std::size_t extra = 0;
+    while (extra < s.table.Count() &&
+           s.table.Row(s.table.Count() - 1 - extra).ResultText == "Extra file") {
+        ++extra;
+    }
+    const std::size_t listed = s.table.Count() - extra;
     if (c.rowsLost < 0) {
-        EXPECT_EQ(s.table.Count(), CountLines(reshaped) / 4);
+        EXPECT_EQ(listed, CountLines(reshaped) / 4);
     } else {
-        ASSERT_EQ(s.table.Count(), saved.size() - static_cast<std::size_t>(c.rowsLost));
-        for (std::size_t i = 0; i < s.table.Count(); ++i) {
+        ASSERT_EQ(listed, saved.size() - static_cast<std::size_t>(c.rowsLost));
+        EXPECT_EQ(extra, static_cast<std::size_t>(c.rowsLost));
+        for (std::size_t i = 0; i < listed; ++i) {
             EXPECT_EQ(s.table.Row(i).Path(), saved[i].Path());
             if (!*c.message) {
                 EXPECT_EQ(s.table.Row(i).ResultText, "OK");
@@ -597,8 +610,9 @@ TEST_F(LocalScenario, FilesOfFourGibibytesAndMoreKeepTheirFullSize) {
     window.driveCount = 0;
     window.openAnswers.push_back(OutPath("huge.txt"));
     CRC322Click(s);
-    ASSERT_EQ(s.table.Count(), 1u);
+    ASSERT_EQ(s.table.Count(), 2u);
     EXPECT_EQ(s.table.Row(0).ResultText, "Size mismatchcopy 4294967298");
+    EXPECT_EQ(s.table.Row(1), (FileRow{"small.txt", "C:\\", "6", "Extra file"}));
 }
 
 // An identical pair past 4 GiB: a size cut to 32 bits anywhere in either comparison would make

@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include "core/Commands.h"
 
@@ -164,17 +166,46 @@ std::string BinaryVerdict(const Disc& source, const Disc& copy, const std::strin
                                                                               : "binary mismatch";
 }
 
-void ExpectRows(const FileTable& table, const std::string& tree, const Expected& expected) {
+namespace {
+
+// Where a row's file is to be found, and what the row must say: the source tree's file, or one
+// only the copy holds. Nothing when the row names neither.
+std::optional<std::pair<std::string, std::string>> Want(const std::string& rel,
+                                                        const std::string& tree,
+                                                        const Expected& expected,
+                                                        const std::string& copyTree) {
+    if (fs::is_regular_file(fs::path(tree) / rel)) return std::pair(tree, expected(rel));
+    if (!copyTree.empty() && fs::is_regular_file(fs::path(copyTree) / rel)) {
+        return std::pair(copyTree, std::string("Extra file"));
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+void ExpectRows(const FileTable& table, const std::string& tree, const Expected& expected,
+                const std::string& copyTree) {
     std::vector<std::string> wanted = FilesUnder(tree);
+    const std::size_t sourceFiles = wanted.size();
+    if (!copyTree.empty()) {
+        for (std::string& rel : FilesUnder(copyTree)) {
+            if (!fs::is_regular_file(fs::path(tree) / rel)) wanted.push_back(std::move(rel));
+        }
+    }
     std::sort(wanted.begin(), wanted.end());
     std::vector<std::string> listed;
     int wrong = 0;
     for (const FileRow& row : table.Rows()) {
         const std::string rel = RelativePath(row);
         listed.push_back(rel);
-        if (!fs::is_regular_file(fs::path(tree) / rel)) continue;  // reported below
-        const std::string want = expected(rel);
-        const std::string size = std::to_string(SizeOf(tree, rel));
+        const auto found = Want(rel, tree, expected, copyTree);
+        if (!found) continue;  // reported below
+        const bool extra = found->first != tree;
+        if (extra != (listed.size() > sourceFiles) && ++wrong <= 10) {
+            ADD_FAILURE() << rel << ": a row of the copy's own files among the source's";
+        }
+        const std::string& want = found->second;
+        const std::string size = std::to_string(SizeOf(found->first, rel));
         if ((row.ResultText != want || row.SizeText != size) && ++wrong <= 10) {
             ADD_FAILURE() << rel << ": got " << row.SizeText << " / " << row.ResultText << ", want "
                           << size << " / " << want;
@@ -195,12 +226,15 @@ std::string ListText(const FileTable& table, const std::string& tree, const Expe
     return text;
 }
 
-std::string CsvText(const FileTable& table, const std::string& tree, const Expected& expected) {
+std::string CsvText(const FileTable& table, const std::string& tree, const Expected& expected,
+                    const std::string& copyTree) {
     std::string text;
     for (const FileRow& row : table.Rows()) {
         const std::string rel = RelativePath(row);
-        text += row.FileName + "\t" + row.Folder + "\t" + std::to_string(SizeOf(tree, rel)) + "\t" +
-                expected(rel) + "\r\n";
+        const auto found = Want(rel, tree, expected, copyTree);
+        if (!found) throw std::runtime_error("no file for the row " + rel);
+        text += row.FileName + "\t" + row.Folder + "\t" +
+                std::to_string(SizeOf(found->first, rel)) + "\t" + found->second + "\r\n";
     }
     return text;
 }

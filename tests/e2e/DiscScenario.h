@@ -38,7 +38,9 @@ struct DiscLibrary {
     // of exactly 64,000, 1,000,000 and 2,000,000 bytes, 20 nested folders, 2,000 files in one.
     Disc source;
     Disc goodCopy;  // the same files on another disc
-    Disc badCopy;   // the source with one fault of each kind (kCopyFaults)
+    // The source with one fault of each kind (kCopyFaults). The file moved one folder deeper
+    // is also a file only the copy holds, in a folder only the copy holds.
+    Disc badCopy;
     // A small source, for scenarios that run many times: its first file is the large one.
     Disc small;
     Disc smallCopy;
@@ -67,12 +69,16 @@ std::string BinaryVerdict(const Disc& source, const Disc& copy, const std::strin
 
 using Expected = std::function<std::string(const std::string& rel)>;
 
-// Every file of the tree has exactly one row, with its size and the expected result.
-void ExpectRows(const FileTable& table, const std::string& tree, const Expected& expected);
+// Every file of the tree has exactly one row, with its size and the expected result. With a
+// copy tree, every file only the copy holds has one row too, after all of those: its size on
+// the copy and "Extra file".
+void ExpectRows(const FileTable& table, const std::string& tree, const Expected& expected,
+                const std::string& copyTree = {});
 
 // The digest list text that saving these rows must give, each result from `expected`.
 std::string ListText(const FileTable& table, const std::string& tree, const Expected& expected);
-std::string CsvText(const FileTable& table, const std::string& tree, const Expected& expected);
+std::string CsvText(const FileTable& table, const std::string& tree, const Expected& expected,
+                    const std::string& copyTree = {});
 
 // A session over drive letters and a folder for its result files.
 class Scenario : public ::testing::Test {

@@ -1,5 +1,8 @@
 // Widget tests of the window at work: drives, timer, table updates, runs, refused inputs.
+#include <QComboBox>
 #include <QCryptographicHash>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -17,6 +20,7 @@
 #include "ui/FileTableModel.h"
 #include "ui/Form1.h"
 #include "ui/Gauge.h"
+#include "ui/Prompter.h"
 
 using korvane::FileRow;
 using korvane::GaugeId;
@@ -164,7 +168,8 @@ void WindowRunsTest::extraDrivesParse() {
 void WindowRunsTest::nameFiltersFromStepFilters_data() {
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("digest list") << "*.txt(*.txt)|*.txt" << QStringList{"*.txt(*.txt) (*.txt)"};
+    QTest::newRow("digest list") << "*.txt(*.txt)|*.txt" << QStringList{"*.txt(*.txt)"};
+    QTest::newRow("table export") << "*.csv(*.csv)|*.csv" << QStringList{"*.csv(*.csv)"};
     QTest::newRow("none") << "" << QStringList{};
     QTest::newRow("two, several patterns")
         << "表(*.csv)|*.csv;*.tsv|全て|*" << QStringList{"表(*.csv) (*.csv *.tsv)", "全て (*)"};
@@ -174,6 +179,17 @@ void WindowRunsTest::nameFiltersFromStepFilters() {
     QFETCH(QString, filter);
     QFETCH(QStringList, expected);
     QCOMPARE(korvane::ui::NameFilters(filter.toStdString()), expected);
+    if (expected.size() != 1) return;
+    // The dialog shows the text as it stands and lists by the pattern in its parentheses.
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    korvane::ui::PrepareFileDialog(dialog, {filter.toStdString(), ""});
+    const auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    QVERIFY(types);
+    QCOMPARE(types->currentText(), expected[0]);
+    const auto* model = dialog.findChild<QFileSystemModel*>();
+    QVERIFY(model);
+    QCOMPARE(model->nameFilters(), QStringList{filter.section(QLatin1Char('|'), 1, 1)});
 }
 
 void WindowRunsTest::listsExtraFoldersAsDrives() {
