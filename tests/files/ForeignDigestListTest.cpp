@@ -65,13 +65,15 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"UnknownEscape", "\\" + kHash + "  a\\tb", {}}),
     [](const auto& p) { return p.param.name; });
 
-TEST_F(ForeignList, OwnFormatWinsAndCommentsAloneAreNoEntries) {
+TEST_F(ForeignList, OwnFormatWinsAndCommentsAloneNameNoFile) {
     // A first file whose name reads like an md5sum line: the folder line says whose list it is.
     const std::string name = kHash + "  x";
     EXPECT_EQ(Load(name + "\r\nQ:\\\r\n5\r\n" + kHash + "\r\n"), "");
     EXPECT_EQ(s.table.Rows(), (std::vector<FileRow>{{name, "Q:\\", "5", kHash}}));
-    EXPECT_EQ(Load("\xEF\xBB\xBF# nothing\r\n\r\n#\r\n#\r\n#\r\n"), "");
-    EXPECT_EQ(s.table.Count(), 0u);
+    // Comments alone name no file: refused like an empty list, the table kept.
+    EXPECT_EQ(Load("\xEF\xBB\xBF# nothing\r\n\r\n#\r\n#\r\n#\r\n"),
+              "ファイル " + tree.Host("list.md5") + " には比較するファイルがありません");
+    EXPECT_EQ(s.table.Count(), 1u);
 }
 
 }  // namespace
