@@ -21,13 +21,27 @@ done
 missing=()
 for pkg in "${wanted[@]}"; do
     status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
-    [[ "$status" == "install ok installed" ]] || missing+=("$pkg")
+    [[ "$status" == "install ok installed" || " ${missing[*]} " == *" $pkg "* ]] || missing+=("$pkg")
 done
 [[ ${#missing[@]} -eq 0 ]] && exit 0
 
 sudo=()
 [[ $(id -u) -eq 0 ]] || sudo=(sudo)
-echo "Installing: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+apt=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive DEBCONF_NOWARNINGS=yes apt-get -o DPkg::Lock::Timeout=300)
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+failed() {
+    sed 's/^/    /' "$log" >&2
+    echo "deps.sh: apt-get could not $1; its messages are above." >&2
+    echo "deps.sh: Fix: check the network and the apt sources, then run the command again." >&2
+    exit 1
+}
+
+echo "Installing ${#missing[@]} Debian packages: ${missing[*]}"
+echo "Updating the package lists (apt-get update)..."
+"${apt[@]}" -q update >"$log" 2>&1 || failed "update the package lists"
+# apt's own progress: one line per package fetched and one per package set up. Its other
+# chatter, and the notes of the packages' scripts on stderr, go to a log shown on failure.
+"${apt[@]}" -q -y --no-install-recommends install "${missing[@]}" 2>"$log" |
+    { grep --line-buffered -E '^(Need to get|Get:|Setting up) ' || true; } || failed "install ${missing[*]}"
+echo "Installed: ${missing[*]}"
