@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Korvane needs that are missing; quiet when all are there.
-# Usage: scripts/deps.sh [build|test|demo]...
+# Usage: scripts/deps.sh [build|test|demo|package]...
 set -euo pipefail
 
 build=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libblkid-dev
@@ -8,12 +8,18 @@ build=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libblkid-dev
 test=(xorriso fuseiso fuse3 xvfb xauth clang libclang-rt-14-dev)
 demo=(xorriso fuseiso fuse3 xvfb xauth)
 
+# Installing: the icons are drawn from their SVG at build time; the package is made, checked
+# and installed by scripts/package and its check.
+build+=(librsvg2-bin)
+package=(dpkg-dev lintian appstream desktop-file-utils)
+
 wanted=("${build[@]}")
 for group in "$@"; do
     case "$group" in
         build) ;;
         test) wanted+=("${test[@]}") ;;
         demo) wanted+=("${demo[@]}") ;;
+        package) wanted+=("${package[@]}") ;;
         *) echo "deps.sh: unknown group '$group'" >&2; exit 2 ;;
     esac
 done

@@ -1,10 +1,12 @@
-// Program entry: the application, its title, the one window, and the start options.
+// Program entry: the application, its title and icon, the one window, and the start options.
 //
 // KORVANE_EXTRA_DRIVES="D=/path/to/folder;E=/other" lists folders as optical drives behind
 // those letters, for demos and tests on machines without disc mounts (see Form1::ListDrives).
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QIcon>
+#include <QListWidget>
 #include <QPixmap>
 #include <QSaveFile>
 #include <QTemporaryDir>
@@ -21,6 +23,9 @@
 
 namespace {
 
+// The one name the desktop entry, the icon theme and the AppStream data know the program by.
+constexpr char kDesktopId[] = "io.github.korvane.Korvane";
+
 // Without a login session there is no runtime folder, and Qt would fall back to a shared one
 // under /tmp and warn about it on every start. A private folder of our own, removed when the
 // program ends, takes its place.
@@ -31,6 +36,14 @@ std::unique_ptr<QTemporaryDir> PrivateRuntimeFolder() {
     if (!folder->isValid()) return nullptr;
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder->path()));
     return folder;
+}
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/icons/%1.png").arg(size), QSize(size, size));
+    }
+    return icon;
 }
 
 // Writes the picture whole or not at all, so that whoever waits for the file never reads half.
@@ -47,6 +60,9 @@ bool SavePicture(QWidget& window, const QString& path) {
 // The texts of the options --help lists.
 struct Options {
     QCommandLineParser parser;
+    QCommandLineOption selfCheck{
+        QStringLiteral("self-check"),
+        QStringLiteral("ウィンドウを作り、表題と見つけたドライブを表示して終了します。")};
     QCommandLineOption picture{
         QStringLiteral("screenshot"),
         QStringLiteral("ウィンドウが表示されたら、その画像を <file> に PNG で保存します。"),
@@ -54,6 +70,7 @@ struct Options {
     Options() {
         parser.addHelpOption();
         parser.addVersionOption();
+        parser.addOption(selfCheck);
         parser.addOption(picture);
     }
 };
@@ -87,6 +104,8 @@ int main(int argc, char** argv) {
     const auto runtimeFolder = PrivateRuntimeFolder();
     QApplication app(argc, argv);
     Describe();
+    QApplication::setDesktopFileName(QString::fromLatin1(kDesktopId));
+    QApplication::setWindowIcon(ProgramIcon());
     QApplication::setFont(korvane::ui::WindowFont());  // message boxes and dialogs too
     Options options;
     options.parser.process(app);
@@ -94,6 +113,13 @@ int main(int argc, char** argv) {
     korvane::ui::Form1 window;
     window.show();
 
+    if (options.parser.isSet(options.selfCheck)) {
+        std::printf("%s\n", window.windowTitle().toUtf8().constData());
+        for (int row = 0; row < window.ListBox3->count(); ++row) {
+            std::printf("%s\n", window.ListBox3->item(row)->text().toUtf8().constData());
+        }
+        return 0;
+    }
     if (options.parser.isSet(options.picture)) {
         // Once the window has reached its size and painted itself.
         const QString path = options.parser.value(options.picture);
