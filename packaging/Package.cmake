@@ -49,4 +49,5 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Disc images are mounted and made with these; the program runs on real drives without them.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fuseiso, xorriso")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/packaging/CompressManPages.cmake)
 include(CPack)
