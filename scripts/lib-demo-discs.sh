@@ -177,9 +177,10 @@ demo_run() {
 # and XAUTHORITY; call after demo_discs_up (it keeps its files in the work folder).
 demo_screen_up() {
     local auth=$DEMO_WORK/Xauthority log=$DEMO_WORK/Xvfb.log number=$DEMO_WORK/display cookie i
-    command -v Xvfb >/dev/null 2>&1 && command -v xauth >/dev/null 2>&1 ||
+    if ! command -v Xvfb >/dev/null 2>&1 || ! command -v xauth >/dev/null 2>&1; then
         demo_die "there is no display, and Xvfb and xauth for a virtual one are missing." \
             "Fix: sudo apt-get install xvfb xauth (scripts/start installs them)"
+    fi
     cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
     (umask 077 && : >"$auth")
     # The server takes every cookie in its file; the client looks one up by display number,
@@ -197,8 +198,9 @@ demo_screen_up() {
         sed 's/^/    /' "$log" >&2
         demo_die "the virtual screen (Xvfb) did not start; its messages are above."
     fi
-    xauth -q -f "$auth" add ":$(<"$number")" . "$cookie"
-    export DISPLAY=":$(<"$number")" XAUTHORITY=$auth
+    DISPLAY=":$(<"$number")"
+    xauth -q -f "$auth" add "$DISPLAY" . "$cookie"
+    export DISPLAY XAUTHORITY=$auth
 }
 
 demo_screen_down() {
