@@ -1,19 +1,28 @@
 # Demo discs for Korvane: three small disc images made at run time and mounted with fuseiso.
 # shellcheck shell=bash
 #
-# Sourced by scripts/demo and scripts/screenshot. The discs: a source, a copy with one changed
-# byte and one missing file, and a copy whose image was cut off in the middle of a file.
-# Usage: demo_require_tools; demo_discs_trap; demo_discs_up. Afterwards DEMO_WORK is the work
-# folder and DEMO_MOUNTS the mount points in drive order (source, copy, damaged).
+# Sourced by scripts/demo, scripts/screenshot and the checks. The discs: a source, a copy with
+# one changed byte and one missing file, and a copy whose image was cut off in the middle of a
+# file. Usage: demo_require_tools; demo_discs_trap; demo_discs_up. Afterwards DEMO_WORK is the
+# work folder and DEMO_MOUNTS the mount points in drive order (source, copy, damaged).
+# Without a display, demo_screen_up starts a virtual X screen that goes down with the discs.
 
+DEMO_NAME=${DEMO_NAME:-$(basename "$0")}  # the command the user ran, for every message
+DEMO_COMMAND=${DEMO_COMMAND:-$0}          # how to run it again, for the fixes
 DEMO_WORK=""
 DEMO_MOUNTS=()
 DEMO_MOUNTED=()
 DEMO_UNMOUNT=""
 DEMO_PROGRAM_PID=""
+DEMO_SCREEN_PID=""
+DEMO_INT_STATUS=${DEMO_INT_STATUS:-130}  # the exit status after Ctrl-C
 
+# Each argument is one line: the cause first, then the fix.
 demo_die() {
-    echo "$(basename "$0"): $*" >&2
+    local line
+    for line in "$@"; do
+        echo "$DEMO_NAME: $line" >&2
+    done
     exit 1
 }
 
@@ -30,20 +39,44 @@ demo_require_tools() {
         missing+=(fusermount)
     fi
     if ((${#missing[@]} > 0)); then
-        echo "$(basename "$0"): missing ${missing[*]}; install them with:" >&2
-        echo "    sudo apt-get install xorriso fuseiso fuse3" >&2
-        exit 1
+        demo_die "missing ${missing[*]}, which make and mount the demo discs." \
+            "Fix: sudo apt-get install xorriso fuseiso fuse3"
+    fi
+    demo_require_fuse
+}
+
+# The demo discs are FUSE mounts: the device must be there and open to this user.
+demo_require_fuse() {
+    local user mode owner group helper
+    user=$(id -un)
+    if [[ ! -c /dev/fuse ]]; then
+        demo_die "/dev/fuse is missing, and the demo discs are FUSE mounts." \
+            "Fix: sudo modprobe fuse; in a container, start it with --device /dev/fuse --cap-add SYS_ADMIN"
     fi
     if [[ ! -r /dev/fuse || ! -w /dev/fuse ]]; then
-        demo_die "/dev/fuse is not usable for $(id -un): FUSE mounts are needed for the demo discs"
+        read -r mode owner group < <(stat -c '%A %U %G' /dev/fuse)
+        if [[ "$group" != root ]]; then
+            demo_die "/dev/fuse ($mode $owner:$group) is not open to $user, and the demo discs are FUSE mounts." \
+                "Fix: sudo usermod -aG $group $user, then log in again; or run as root (sudo $DEMO_COMMAND)"
+        fi
+        demo_die "/dev/fuse ($mode $owner:$group) is not open to $user, and the demo discs are FUSE mounts." \
+            "Fix: sudo chmod 0666 /dev/fuse (the mode Debian's fuse3 package gives it); or run as root (sudo $DEMO_COMMAND)"
+    fi
+    if [[ $(id -u) -ne 0 ]]; then
+        helper=$(readlink -f "$(command -v "$DEMO_UNMOUNT")")
+        if [[ ! -u "$helper" ]]; then
+            demo_die "$helper is not set-uid root, so $user cannot mount the demo discs." \
+                "Fix: sudo chmod u+s $helper; or run as root (sudo $DEMO_COMMAND)"
+        fi
     fi
 }
 
 # Text-like content of an exact size, the same on every run.
 demo_pattern() {
     local size=$1 seed=$2
-    # seq stops on a broken pipe once head has enough; that is not a failure.
-    { seq -f "%07g Korvane demo data, seed $seed" 1 $((size / 30 + 1)) || true; } |
+    # seq stops on a broken pipe once head has enough; that is not a failure, and where
+    # SIGPIPE is ignored its complaint about the pipe is not one either.
+    { seq -f "%07g Korvane demo data, seed $seed" 1 $((size / 30 + 1)) 2>/dev/null || true; } |
         head -c "$size"
 }
 
@@ -139,30 +172,97 @@ demo_run() {
     return "$status"
 }
 
+# A virtual X screen for machines without a display, in a session of its own so that Ctrl-C in
+# the terminal reaches only this script, which closes the window before the screen. Sets DISPLAY
+# and XAUTHORITY; call after demo_discs_up (it keeps its files in the work folder).
+demo_screen_up() {
+    local auth=$DEMO_WORK/Xauthority log=$DEMO_WORK/Xvfb.log number=$DEMO_WORK/display cookie i
+    if ! command -v Xvfb >/dev/null 2>&1 || ! command -v xauth >/dev/null 2>&1; then
+        demo_die "there is no display, and Xvfb and xauth for a virtual one are missing." \
+            "Fix: sudo apt-get install xvfb xauth (scripts/start installs them)"
+    fi
+    cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
+    (umask 077 && : >"$auth")
+    # The server takes every cookie in its file; the client looks one up by display number,
+    # which is known only once the server has chosen it.
+    xauth -q -f "$auth" add :0 . "$cookie"
+    setsid Xvfb -displayfd 3 -auth "$auth" -nolisten tcp -screen 0 1280x1024x24 \
+        3>"$number" >"$log" 2>&1 </dev/null &
+    DEMO_SCREEN_PID=$!
+    for ((i = 0; i < 100; ++i)); do
+        [[ -s "$number" ]] && break
+        kill -0 "$DEMO_SCREEN_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    if [[ ! -s "$number" ]]; then
+        sed 's/^/    /' "$log" >&2
+        demo_die "the virtual screen (Xvfb) did not start; its messages are above."
+    fi
+    DISPLAY=":$(<"$number")"
+    xauth -q -f "$auth" add "$DISPLAY" . "$cookie"
+    export DISPLAY XAUTHORITY=$auth
+}
+
+demo_screen_down() {
+    if [[ -n "$DEMO_SCREEN_PID" ]]; then
+        kill "$DEMO_SCREEN_PID" 2>/dev/null || true
+        wait "$DEMO_SCREEN_PID" 2>/dev/null || true
+        DEMO_SCREEN_PID=""
+    fi
+}
+
+# Without a login session Qt would fall back to a shared runtime folder and warn; the program
+# gets a private one in the work folder, which goes away with the discs.
+demo_runtime_folder() {
+    if [[ -z "${XDG_RUNTIME_DIR:-}" ]]; then
+        mkdir -m 0700 "$DEMO_WORK/runtime"
+        export XDG_RUNTIME_DIR=$DEMO_WORK/runtime
+    fi
+}
+
+# Unmounts one disc; on failure the unmount helper's own message is kept in DEMO_UNMOUNT_ERROR.
+demo_unmount() {
+    local mountPoint=$1
+    DEMO_UNMOUNT_ERROR=$("$DEMO_UNMOUNT" -u "$mountPoint" 2>&1) && return 0
+    # The file system may still be busy for a moment after the program has gone.
+    sleep 1
+    DEMO_UNMOUNT_ERROR=$("$DEMO_UNMOUNT" -u "$mountPoint" 2>&1) && return 0
+    "$DEMO_UNMOUNT" -u -z "$mountPoint" >/dev/null 2>&1
+}
+
 demo_discs_down() {
-    local mountPoint still=0
+    local mountPoint still=()
     demo_stop_program
     for mountPoint in "${DEMO_MOUNTED[@]}"; do
-        if ! "$DEMO_UNMOUNT" -u "$mountPoint" 2>/dev/null; then
-            sleep 1
-            "$DEMO_UNMOUNT" -u "$mountPoint" 2>/dev/null ||
-                "$DEMO_UNMOUNT" -u -z "$mountPoint" 2>/dev/null || still=1
+        if ! demo_unmount "$mountPoint"; then
+            still+=("$mountPoint")
+            echo "$DEMO_NAME: could not unmount $mountPoint: ${DEMO_UNMOUNT_ERROR:-no reason given}" >&2
         fi
     done
     DEMO_MOUNTED=()
+    demo_screen_down
     if [[ -n "$DEMO_WORK" ]]; then
-        if ((still)); then
-            echo "$(basename "$0"): some demo discs are still mounted under $DEMO_WORK" >&2
+        if ((${#still[@]} > 0)); then
+            echo "$DEMO_NAME: Fix: unmount them as root (sudo umount ${still[*]}), then remove $DEMO_WORK" >&2
         else
             rm -rf "$DEMO_WORK"
         fi
         DEMO_WORK=""
     fi
+    ((${#still[@]} == 0))
 }
 
-# Unmounts and removes the demo discs however the script ends.
+# Unmounts and removes the demo discs however the script ends; a disc left mounted makes the
+# exit status 1.
 demo_discs_trap() {
-    trap demo_discs_down EXIT
-    trap 'exit 130' INT
+    trap 'demo_discs_down || exit 1' EXIT
+    trap 'demo_interrupted' INT
     trap 'exit 143' TERM
+}
+
+demo_interrupted() {
+    if ((DEMO_INT_STATUS == 0)); then
+        echo "Stopping: closing the window${DEMO_SCREEN_PID:+, the virtual screen} and the demo discs."
+    fi
+    exit "$DEMO_INT_STATUS"
 }

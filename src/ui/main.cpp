@@ -1,19 +1,134 @@
-// Program entry: the application, its title, the one window.
+// Program entry: the application, its title and icon, the one window, and the start options.
 //
 // KORVANE_EXTRA_DRIVES="D=/path/to/folder;E=/other" lists folders as optical drives behind
 // those letters, for demos and tests on machines without disc mounts (see Form1::ListDrives).
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QIcon>
+#include <QListWidget>
+#include <QPixmap>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
 
 #include "core/Texts.h"
 #include "ui/Form1.h"
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+#ifndef KORVANE_VERSION
+#define KORVANE_VERSION "0"
+#endif
+
+namespace {
+
+// The one name the desktop entry, the icon theme and the AppStream data know the program by.
+constexpr char kDesktopId[] = "io.github.korvane.Korvane";
+
+// Without a login session there is no runtime folder, and Qt would fall back to a shared one
+// under /tmp and warn about it on every start. A private folder of our own, removed when the
+// program ends, takes its place.
+std::unique_ptr<QTemporaryDir> PrivateRuntimeFolder() {
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) return nullptr;
+    auto folder = std::make_unique<QTemporaryDir>(QDir::tempPath() +
+                                                  QStringLiteral("/korvane-runtime-XXXXXX"));
+    if (!folder->isValid()) return nullptr;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder->path()));
+    return folder;
+}
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/icons/%1.png").arg(size), QSize(size, size));
+    }
+    return icon;
+}
+
+// Writes the picture whole or not at all, so that whoever waits for the file never reads half.
+bool SavePicture(QWidget& window, const QString& path) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (!window.grab().save(&file, "PNG")) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+// The texts of the options --help lists.
+struct Options {
+    QCommandLineParser parser;
+    QCommandLineOption selfCheck{
+        QStringLiteral("self-check"),
+        QStringLiteral("ウィンドウを作り、表題と見つけたドライブを表示して終了します。")};
+    QCommandLineOption picture{
+        QStringLiteral("screenshot"),
+        QStringLiteral("ウィンドウが表示されたら、その画像を <file> に PNG で保存します。"),
+        QStringLiteral("file")};
+    Options() {
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addOption(selfCheck);
+        parser.addOption(picture);
+    }
+};
+
+void Describe() {
     // The title every message box carries. Set as the application name rather than the display
     // name: a display name would be appended to the window caption by the window system.
-    QApplication::setApplicationName(QString::fromUtf8(korvane::text::kAppTitle));
+    QCoreApplication::setApplicationName(QString::fromUtf8(korvane::text::kAppTitle));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
+}
+
+// --help and --version answer without a screen to connect to.
+bool AsksOnlyForText(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "-h" || arg == "--help" || arg == "-v" || arg == "--version") return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (AsksOnlyForText(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        Describe();
+        Options().parser.process(app);  // prints the text and ends the process
+        return 0;
+    }
+
+    const auto runtimeFolder = PrivateRuntimeFolder();
+    QApplication app(argc, argv);
+    Describe();
+    QApplication::setDesktopFileName(QString::fromLatin1(kDesktopId));
+    QApplication::setWindowIcon(ProgramIcon());
     QApplication::setFont(korvane::ui::WindowFont());  // message boxes and dialogs too
+    Options options;
+    options.parser.process(app);
+
     korvane::ui::Form1 window;
     window.show();
+
+    if (options.parser.isSet(options.selfCheck)) {
+        std::printf("%s\n", window.windowTitle().toUtf8().constData());
+        for (int row = 0; row < window.ListBox3->count(); ++row) {
+            std::printf("%s\n", window.ListBox3->item(row)->text().toUtf8().constData());
+        }
+        return 0;
+    }
+    if (options.parser.isSet(options.picture)) {
+        // Once the window has reached its size and painted itself.
+        const QString path = options.parser.value(options.picture);
+        QTimer::singleShot(500, &window, [&window, path] {
+            if (!SavePicture(window, path)) {
+                std::fprintf(stderr, "korvane: could not save the picture to %s\n",
+                             QFile::encodeName(path).constData());
+            }
+        });
+    }
     return app.exec();
 }
