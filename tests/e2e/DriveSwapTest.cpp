@@ -19,7 +19,7 @@ class DriveSwap : public DiscScenario {
     void SetUp() override {
         KORVANE_REQUIRE_DRIVE_NODES();
         drive = std::make_unique<FakeDrive>();
-        drive->Insert(Lib().small.image, "MASTER01");
+        drive->Insert(Lib().small.image);
         DriveDiscovery discovery;
         discovery.Refresh(drives);
         for (const DriveInfo& d : discovery.Drives()) {
@@ -46,13 +46,13 @@ TEST_F(DriveSwap, CopyAtAnotherFolderIsJudgedIdenticalOrChanged) {
     const Disc changedCopy{changed.root(), OutPath("changed.iso"), Md5sumOf(changed.root())};
 
     for (const Disc* copy : {&Lib().smallCopy, &changedCopy}) {
-        window.onMessage = [&](const std::string&) { drive->Insert(copy->image, "BACKUP01"); };
+        window.onMessage = [&](const std::string&) { drive->Insert(copy->image); };
         N11Click(s);
         ExpectRows(s.table, Lib().small.tree,
                    [&](const std::string& rel) { return DigestVerdict(Lib().small, *copy, rel); });
         EXPECT_EQ(Outcome(),
                   copy == &changedCopy ? "正しくコピーされていません" : "正常に終了しました");
-        drive->Insert(Lib().small.image, "MASTER01");
+        drive->Insert(Lib().small.image);
     }
     EXPECT_EQ(window.messages, (std::vector<std::string>{kExchange, kExchange}));
 }
@@ -63,9 +63,9 @@ TEST_F(DriveSwap, CopyMountedTwoSecondsAfterTheAnswerIsWaitedFor) {
         drive->Eject();
         answered = std::chrono::steady_clock::now();
     };
-    window.onWait = [&](int) {
+    window.onWait = [&] {
         if (std::chrono::steady_clock::now() - answered >= std::chrono::seconds(2)) {
-            drive->Insert(Lib().smallCopy.image, "BACKUP01");
+            drive->Insert(Lib().smallCopy.image);
             window.onWait = nullptr;
         }
     };

@@ -137,9 +137,7 @@ std::string DiscToolsProblem() {
 }
 
 std::string DriveNodeProblem() {
-    std::string problem = DiscToolsProblem();
-    if (geteuid() != 0) problem += (problem.empty() ? "" : "; ") + std::string("not root");
-    return problem;
+    return DiscToolsProblem() + (geteuid() == 0 ? "" : " (and not root)");
 }
 
 bool UnderCi() {
@@ -268,65 +266,44 @@ void RemoveStaleMounts() {
         std::string id, parent, device, root, mountPoint;
         fields >> id >> parent >> device >> root >> mountPoint;
         const fs::path point(DecodeMountInfoPath(mountPoint));
-        fs::path ours = point;  // a folder of ours, or one made in it to bear a label's name
-        if (fs::weakly_canonical(ours.parent_path(), ec) != temp) ours = ours.parent_path();
-        if (fs::weakly_canonical(ours.parent_path(), ec) != temp) continue;
-        const pid_t owner = OwnerOf(ours.filename().string());
+        if (fs::weakly_canonical(point.parent_path(), ec) != temp) continue;
+        const pid_t owner = OwnerOf(point.filename().string());
         if (owner > 0 && owner != getpid() && !Alive(owner)) DetachMount(point.string());
     }
     for (const auto& entry : fs::directory_iterator(temp, ec)) {
         const pid_t owner = OwnerOf(entry.path().filename().string());
         // rmdir only: a folder still mounted or not empty is left alone.
-        if (owner <= 0 || owner == getpid() || Alive(owner)) continue;
-        for (const auto& inner : fs::directory_iterator(entry.path(), ec))
-            rmdir(inner.path().c_str());
-        rmdir(entry.path().c_str());
+        if (owner > 0 && owner != getpid() && !Alive(owner)) rmdir(entry.path().c_str());
     }
 }
 
-MountedDisc::MountedDisc(DriveMap& drives, char letter, const std::string& image)
-    : drives_(&drives), letter_(letter) {
-    MakeMountPoint(image, "");
-    drives_->Set(letter_, mountPoint_);
-}
-
-MountedDisc::MountedDisc(const std::string& image, const std::string& source,
-                         const std::string& folderName)
-    : device_(source) {
-    MakeMountPoint(image, folderName);
-}
-
-void MountedDisc::MakeMountPoint(const std::string& image, const std::string& folderName) {
+MountedDisc::MountedDisc(DriveMap& drives, char letter, const std::string& image,
+                         const std::string& device)
+    : drives_(drives), letter_(letter), device_(device) {
     static const bool swept = (RemoveStaleMounts(), true);
     (void)swept;
     std::string pattern =
         (fs::temp_directory_path() / (kMountPrefix + std::to_string(getpid()) + "-XXXXXX"))
             .string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a mount point");
-    holder_ = mountPoint_ = pattern;
+    mountPoint_ = pattern;
     try {
-        if (!folderName.empty()) {
-            mountPoint_ = (fs::path(holder_) / folderName).string();
-            fs::create_directory(mountPoint_);
-        }
         Mount(image);
     } catch (...) {
         rmdir(mountPoint_.c_str());
-        rmdir(holder_.c_str());
         throw;
     }
+    drives_.Set(letter_, mountPoint_);
 }
 
 MountedDisc::~MountedDisc() {
-    if (drives_ != nullptr) drives_->Remove(letter_);
+    drives_.Remove(letter_);
     Unmount();
     rmdir(mountPoint_.c_str());
-    rmdir(holder_.c_str());
 }
 
 void MountedDisc::Mount(const std::string& image) {
-    if ((image + device_).find(',') != std::string::npos)
-        throw std::runtime_error("comma in " + image);
+    if ((image + device_).find(',') != std::string::npos) throw std::runtime_error("comma");
     const pid_t parent = getpid();
     const pid_t child = fork();
     if (child < 0) throw std::runtime_error("fork failed");
@@ -341,7 +318,7 @@ void MountedDisc::Mount(const std::string& image) {
             dup2(null, STDERR_FILENO);
         }
         // Named after its image, the mount shows the disc's own label to the drive discovery;
-        // named after a drive, it is that drive's disc.
+        // named after a drive, it is the disc in that drive.
         const std::string options =
             "fsname=" + (device_.empty() ? image : device_) + ",subtype=fuseiso";
         execlp("fuseiso", "fuseiso", "-n", image.c_str(), mountPoint_.c_str(), "-f", "-o",
@@ -397,16 +374,13 @@ void MountedDisc::Remount() {
 }
 
 FakeDrive::FakeDrive() {
-    // Tests of other processes make their own drives: a number from a high range, taken only
-    // when no node has it yet.
+    // Other test processes make drives too: a number from a high range, taken only when free.
     std::random_device seed;
     for (int attempt = 0; attempt < 100 && device_.empty(); ++attempt) {
         const unsigned number = 4000 + seed() % 60000;
         const std::string node = "/dev/sr" + std::to_string(number);
-        if (mknod(node.c_str(), S_IFBLK | 0600, makedev(11, number)) == 0)
-            device_ = node;
-        else if (errno != EEXIST)
-            throw std::runtime_error("cannot make " + node);
+        if (mknod(node.c_str(), S_IFBLK | 0600, makedev(11, number)) == 0) device_ = node;
+        if (device_.empty() && errno != EEXIST) throw std::runtime_error("cannot make " + node);
     }
     if (device_.empty()) throw std::runtime_error("no free /dev/srN");
 }
@@ -416,9 +390,9 @@ FakeDrive::~FakeDrive() {
     unlink(device_.c_str());
 }
 
-void FakeDrive::Insert(const std::string& image, const std::string& label) {
-    disc_.reset();  // a drive holds one disc
-    disc_ = std::make_unique<MountedDisc>(image, device_, label);
+void FakeDrive::Insert(const std::string& image) {
+    disc_.reset();  // the drive holds one disc at a time
+    disc_ = std::make_unique<MountedDisc>(unused_, 'Z', image, device_);
 }
 
 }  // namespace korvane::test

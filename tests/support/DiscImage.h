@@ -82,10 +82,9 @@ void CutImage(const std::string& from, const std::string& to, std::uint64_t byte
 // outright is cleaned up by the next process that mounts a disc.
 class MountedDisc {
   public:
-    MountedDisc(DriveMap& drives, char letter, const std::string& image);
-    // Mounted at a new folder named `folderName`, with `source` as the mount's source, and put
-    // behind no letter.
-    MountedDisc(const std::string& image, const std::string& source, const std::string& folderName);
+    // `device`, when given, is named as the mount's source: the disc is in that drive.
+    MountedDisc(DriveMap& drives, char letter, const std::string& image,
+                const std::string& device = {});
     ~MountedDisc();
     MountedDisc(const MountedDisc&) = delete;
     MountedDisc& operator=(const MountedDisc&) = delete;
@@ -104,20 +103,17 @@ class MountedDisc {
     void Mount(const std::string& image);
     void Unmount();
 
-    void MakeMountPoint(const std::string& image, const std::string& folderName);
-
-    DriveMap* drives_ = nullptr;
-    char letter_ = 0;
-    std::string holder_;  // the folder made for the mount point
+    DriveMap& drives_;
+    char letter_;
+    std::string device_;
     std::string mountPoint_;
-    std::string device_;  // the mount's source when it is not the image
     std::string image_;
     pid_t pid_ = -1;
 };
 
 // An optical drive as a desktop shows it: a block device node /dev/srN, with an N free at the
-// time, made for the test and removed after. A disc put in is mounted with fuseiso at a new
-// folder named after its label, as automounters do, with the node as the mount's source.
+// time, made for the test and removed after. Each disc put in is mounted with fuseiso at a new
+// folder, as automounters do, with the node as the mount's source.
 class FakeDrive {
   public:
     FakeDrive();
@@ -125,11 +121,13 @@ class FakeDrive {
     FakeDrive(const FakeDrive&) = delete;
     FakeDrive& operator=(const FakeDrive&) = delete;
 
-    void Insert(const std::string& image, const std::string& label);
+    void Insert(const std::string& image);
     void Eject() { disc_.reset(); }
     const std::string& device() const { return device_; }
+    std::string mountPoint() const { return disc_ ? disc_->mountPoint() : std::string(); }
 
   private:
+    DriveMap unused_;  // the program finds the drive itself
     std::string device_;
     std::unique_ptr<MountedDisc> disc_;
 };

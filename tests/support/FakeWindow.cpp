@@ -69,17 +69,14 @@ void FakeWindow::ShowMessage(const std::string& text) {
 
 bool FakeWindow::AskContinue(const std::string& text) {
     ShowMessage(text);
-    if (continueAnswers.empty()) return true;
-    const bool answer = continueAnswers.front();
-    continueAnswers.pop_front();
-    if (!answer) events.push_back("cancel");
+    const bool answer = continueAnswers.empty() || continueAnswers.front();
+    if (!continueAnswers.empty()) continueAnswers.pop_front();
     return answer;
 }
 
 void FakeWindow::Wait(int ms) {
-    ++waits;
     events.push_back("wait");
-    if (onWait) onWait(waits);
+    if (onWait) onWait();
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 

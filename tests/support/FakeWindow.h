@@ -42,9 +42,8 @@ class FakeWindow : public Window {
     std::function<void(const std::string&)> onMessage;
     // Answers of the boxes with a 中断 button, in order; an empty queue answers OK.
     std::deque<bool> continueAnswers;
-    // Called at every Wait, with the 1-based wait number, before Wait sleeps its time.
-    std::function<void(int)> onWait;
-    int waits = 0;
+    // Called at every Wait, before Wait sleeps its time.
+    std::function<void()> onWait;
 
     // Scripted dialogs: each ask pops the next answer; an empty queue answers "cancelled".
     std::deque<std::string> saveAnswers;

@@ -21,18 +21,10 @@ class ScriptedPrompter : public ui::Prompter {
     std::vector<FileDialogRequest> openRequests;
     // Runs while the "message box" is open, as a user acting behind a modal box would.
     std::function<void(const QString&)> onMessage;
-    std::deque<bool> continueAnswers;  // boxes with a 中断 button; empty queue: OK
 
     void Message(QWidget*, const QString& text) override {
         messages << text;
         if (onMessage) onMessage(text);
-    }
-    bool AskContinue(QWidget* parent, const QString& text) override {
-        Message(parent, text);
-        if (continueAnswers.empty()) return true;
-        const bool answer = continueAnswers.front();
-        continueAnswers.pop_front();
-        return answer;
     }
     QString AskSave(QWidget*, const FileDialogRequest& request) override {
         saveRequests.push_back(request);

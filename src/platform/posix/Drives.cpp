@@ -16,8 +16,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <utility>
 
