@@ -11,7 +11,7 @@
 namespace korvane::test {
 
 class FaultyFileSystem : public FileSystem {
-  public:
+public:
     explicit FaultyFileSystem(FileSystem& inner) : inner_(inner) {}
 
     // Reads of the file at this drive path deliver its first `bytes` bytes, then fail: the read
@@ -34,7 +34,7 @@ class FaultyFileSystem : public FileSystem {
     bool ReadWhole(const std::string& hostPath, std::string& out) override;
     WriteResult WriteWholeAtomically(const std::string& hostPath, std::string_view data) override;
 
-  private:
+private:
     FileSystem& inner_;
     std::map<std::string, std::uint64_t> readLimits_;
     std::set<std::string> failOpens_;

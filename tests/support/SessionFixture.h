@@ -15,7 +15,7 @@
 namespace korvane::test {
 
 class SessionFixture : public ::testing::Test {
-  protected:
+protected:
     SessionFixture() {
         drives.Set('Q', tree.root());
         window.master = "Q:\\";

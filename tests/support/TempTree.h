@@ -8,7 +8,7 @@
 namespace korvane::test {
 
 class TempTree {
-  public:
+public:
     TempTree();
     ~TempTree();
     TempTree(const TempTree&) = delete;
@@ -27,7 +27,7 @@ class TempTree {
     std::string WriteSparse(std::string_view relative, std::uint64_t size);
     std::string ReadFile(std::string_view relative) const;
 
-  private:
+private:
     std::string root_;
 };
 
