@@ -74,7 +74,7 @@ std::optional<char> DriveChoice::Choose(const std::string& argument, std::string
     if (const std::optional<char> letter = LetterArgument(argument)) {
         for (const ListedDrive& drive : Listed()) {
             if (drive.letter != *letter) continue;
-            if (map_.RootOf(*letter)) return Chosen(*letter);
+            if (map_.RootOf(*letter)) return *letter;
             error = "drive " + argument + " holds no mounted disc";
             return std::nullopt;
         }
@@ -94,7 +94,7 @@ std::optional<char> DriveChoice::Choose(const std::string& argument, std::string
                 error = argument + " holds no mounted disc";
                 return std::nullopt;
             }
-            return Chosen(drive.letter);
+            return drive.letter;
         }
         error = argument + " is not an optical drive or a mounted disc";
         return std::nullopt;
@@ -107,7 +107,7 @@ std::optional<char> DriveChoice::Choose(const std::string& argument, std::string
     // A folder the window lists already keeps its letter, so rows read as they do there.
     for (char letter = 'C'; letter <= 'Z'; ++letter) {
         const std::optional<std::string> root = map_.RootOf(letter);
-        if (root && RealPath(*root) == real) return Chosen(letter);
+        if (root && RealPath(*root) == real) return AsFolder(letter, real);
     }
     const std::optional<char> letter = FreeLetter();
     if (!letter) {
@@ -118,32 +118,12 @@ std::optional<char> DriveChoice::Choose(const std::string& argument, std::string
     return letter;
 }
 
-char DriveChoice::Chosen(char letter) {
-    for (const auto& extra : extras_) {
-        if (extra.first == letter) return letter;
-    }
-    // An optical drive's letter stays with the drive, whichever folder its disc is mounted at.
+char DriveChoice::AsFolder(char letter, const std::string& folder) {
     for (const DriveInfo& drive : discovery_.Drives()) {
-        if (drive.letter == letter && drive.device.rfind("/dev/", 0) == 0) {
-            chosenDevices_.emplace_back(letter, drive.device);
-        }
+        if (drive.letter == letter && drive.device.rfind("/dev/", 0) == 0) return letter;
     }
+    map_.Set(letter, folder);
     return letter;
-}
-
-void DriveChoice::FollowDevice(char letter) {
-    for (const auto& [chosen, device] : chosenDevices_) {
-        if (chosen != letter) continue;
-        // Desktop automounters mount each disc at a folder named after its label.
-        DriveMap scratch;
-        DriveDiscovery fresh;
-        fresh.Refresh(scratch);
-        for (const DriveInfo& drive : fresh.Drives()) {
-            if (drive.device == device && !drive.mountPoint.empty()) {
-                map_.Set(letter, drive.mountPoint);
-            }
-        }
-    }
 }
 
 }  // namespace korvane::cli

@@ -32,19 +32,15 @@ class DriveChoice {
     // failure `error` says why and nothing is returned.
     std::optional<char> Choose(const std::string& argument, std::string& error);
 
-    // After a disc exchange: the letter of an optical drive follows the drive to the folder
-    // its new disc is mounted at.
-    void FollowDevice(char letter);
-
   private:
     std::optional<char> FreeLetter() const;
-    // Notes the device behind a chosen letter, so that FollowDevice can find its next disc.
-    char Chosen(char letter);
+    // A folder given on the command line is read as that folder, whatever is mounted there
+    // next; only an optical drive's letter follows the drive to its next disc.
+    char AsFolder(char letter, const std::string& folder);
 
     DriveMap map_;
     DriveDiscovery discovery_;
     std::vector<std::pair<char, std::string>> extras_;
-    std::vector<std::pair<char, std::string>> chosenDevices_;  // chosen letters of devices
 };
 
 }  // namespace korvane::cli

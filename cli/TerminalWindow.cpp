@@ -143,12 +143,23 @@ void TerminalWindow::ClearProgress() {
 
 void TerminalWindow::ShowMessage(const std::string& text) {
     ClearProgress();
-    if (text == kExchangePrompt) {
-        ExchangeDisc(text);
-        return;
-    }
     if (text != kAborted) failures.push_back(text);
     std::fprintf(stderr, "korvane-cli: %s\n", text.c_str());
+}
+
+bool TerminalWindow::AskContinue(const std::string& text) {
+    if (text != kExchangePrompt) {
+        ShowMessage(text);
+        return true;
+    }
+    ClearProgress();
+    // The prompt comes again when the drive still shows the source's mount: a swap command
+    // that did not exchange the disc would do the same again, so the run ends instead.
+    if (exchanges_++ > 0 && !swap_.command.empty()) {
+        throw RunError("the swap command left the source disc in the drive: " + swap_.command);
+    }
+    ExchangeDisc(text);
+    return true;
 }
 
 void TerminalWindow::ExchangeDisc(const std::string& prompt) {
@@ -171,7 +182,6 @@ void TerminalWindow::ExchangeDisc(const std::string& prompt) {
     } else {
         throw RunError("no way to exchange the disc: give --interactive or --swap-command");
     }
-    if (afterSwap) afterSwap();
 }
 
 std::string TerminalWindow::AskSavePath(const FileDialogRequest&) {

@@ -35,7 +35,6 @@ class TerminalWindow : public Window {
     std::string savePath;  // empty: the save is declined (the list is written another way)
     std::string openPath;
     // Called after the disc was exchanged, before the copy is read.
-    std::function<void()> afterSwap;
 
     // What the run left for the report.
     bool saveAsked = false;
@@ -56,6 +55,7 @@ class TerminalWindow : public Window {
     void SetTimerEnabled(bool on) override;
     void ProcessMessages() override;
     void ShowMessage(const std::string& text) override;
+    bool AskContinue(const std::string& text) override;
     void Beep() override {}
     std::string AskSavePath(const FileDialogRequest& request) override;
     std::string AskOpenPath(const FileDialogRequest& request) override;
@@ -71,6 +71,8 @@ class TerminalWindow : public Window {
     // Ctrl-C is the abort command: handed to the session the first time it is seen.
     void PassInterrupt();
     void ExchangeDisc(const std::string& prompt);
+
+    int exchanges_ = 0;
     void DrawProgress();
 
     Session* session_ = nullptr;

@@ -84,12 +84,11 @@ int RunCommand(const Options& o) {
 
     TerminalWindow window(IsTerminal(2), SwapSettings{o.swapCommand, o.interactive});
     std::unique_ptr<FileSystem> files = MakeHostFileSystem(drives.Map());
-    Session s(window, *files);
+    Session s(window, *files, &drives.Map());
     window.Attach(s);
     window.master = std::string{*source, ':', '\\'};
     if (copy) window.copy = std::string{*copy, ':', '\\'};
     window.driveCount = copy ? 1 : 0;
-    window.afterSwap = [&drives, letter = *source] { drives.FollowDevice(letter); };
     CatchInterrupt();
 
     RunReport report;

@@ -1,8 +1,11 @@
 // The dispatcher: pre-checks, reset, each step framed by its log lines and timer switching,
 // the abort test after every step, and the end-of-run actions.
+#include <chrono>
+#include <optional>
 #include <string>
 
 #include "core/Commands.h"
+#include "core/RunError.h"
 #include "core/Session.h"
 #include "core/Steps.h"
 #include "core/Texts.h"
@@ -13,19 +16,54 @@ namespace {
 
 // Marks the session busy for the run's whole life, also when a step throws.
 class ActiveRun {
-public:
+  public:
     explicit ActiveRun(Session& s) : s_(s) { s_.runActive = true; }
     ~ActiveRun() { s_.runActive = false; }
     ActiveRun(const ActiveRun&) = delete;
     ActiveRun& operator=(const ActiveRun&) = delete;
 
-private:
+  private:
     Session& s_;
 };
 
 void EndGauges(Window& w) {
     w.SetGauge(GaugeId::File, 100);
     w.SetGauge(GaugeId::Disc, 100);
+}
+
+// Waits for a disc to come up behind the letter: nothing when the user aborted meanwhile.
+std::optional<MountIdentity> AwaitDisc(Session& s, const DriveMap& drives, char letter) {
+    Window& w = s.window;
+    w.AppendLog(text::kWaitingForCopy);
+    const auto until = std::chrono::steady_clock::now() + s.discWait;
+    for (;;) {
+        w.Wait(250);
+        if (s.AbortRequested) return std::nullopt;
+        drives.Refresh();
+        if (auto now = drives.MountOf(letter)) return now;
+        if (std::chrono::steady_clock::now() >= until) throw RunError(text::kNoCopyDisc);
+    }
+}
+
+// The copy disc goes into the drive the source came from. Where the letter follows a drive, the
+// copy may come up at another folder, or only once the system has mounted it; and the very
+// mount the source was read from means the discs were not exchanged, so the user is asked again.
+void ExchangeDisc(Session& s) {
+    Window& w = s.window;
+    const char letter = w.MasterRoot()[0];
+    const DriveMap* drives = s.drives != nullptr && s.drives->Follows(letter) ? s.drives : nullptr;
+    const std::optional<MountIdentity> source = drives ? drives->MountOf(letter) : std::nullopt;
+    for (;;) {
+        if (!w.AskContinue(text::kExchangePrompt)) {
+            s.AbortRequested = true;
+            return;
+        }
+        if (drives == nullptr) return;
+        drives->Refresh();
+        std::optional<MountIdentity> now = drives->MountOf(letter);
+        if (!now) now = AwaitDisc(s, *drives, letter);
+        if (!now || now != source) return;
+    }
 }
 
 void RunOneStep(Session& s, const std::string& k) {
@@ -65,7 +103,7 @@ void RunOneStep(Session& s, const std::string& k) {
     }
     if (k == kExchangeDisc) {
         w.SetTimerEnabled(false);
-        w.ShowMessage("コピーCDと入れ替えてください");
+        ExchangeDisc(s);
         s.DoneBytes = 0;
         s.ElapsedSeconds = 0;
         w.SetTimerEnabled(true);
@@ -92,6 +130,8 @@ void RunSteps(Session& s) {
         return;
     }
     ActiveRun active(s);
+    // Discs may have come, gone or moved since the last run.
+    if (s.drives != nullptr) s.drives->Refresh();
     s.ElapsedSeconds = 0;
     s.DoneBytes = 0;
     s.TotalBytes = 0;

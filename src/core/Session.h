@@ -1,6 +1,7 @@
 // The state of one window's verification work: table, counters, flags, queue, digest state.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "core/Window.h"
 #include "digest/Md5.h"
 #include "digest/ReadAhead.h"
+#include "platform/DriveMap.h"
 #include "platform/FileSystem.h"
 
 namespace korvane {
@@ -19,7 +21,7 @@ namespace korvane {
 // A read buffer kept for the session's whole life and reused for every file. It is never
 // zero-filled: first touch of fresh memory is what costs, so it is paid once.
 class ReusableBuffer {
-public:
+  public:
     unsigned char* Get(std::size_t n) {
         if (n > size_) {
             data_.reset(new unsigned char[n]);  // default-initialised: no zero fill
@@ -28,19 +30,26 @@ public:
         return data_.get();
     }
 
-private:
+  private:
     std::unique_ptr<unsigned char[]> data_;
     std::size_t size_ = 0;
 };
 
 class Session {
-public:
-    Session(Window& w, FileSystem& files) : window(w), fs(files) {}
+  public:
+    // `driveMap`, when given, is the map `files` resolves drive paths through: the run then looks
+    // its mount points up again when it starts and when the copy disc goes in.
+    Session(Window& w, FileSystem& files, const DriveMap* driveMap = nullptr)
+        : window(w), fs(files), drives(driveMap) {}
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
     Window& window;
     FileSystem& fs;
+    const DriveMap* drives;
+
+    // How long the run waits for the copy disc to be mounted after the exchange prompt.
+    std::chrono::milliseconds discWait{30000};
 
     FileTable table;
     StepQueue queue;

@@ -23,6 +23,11 @@ inline constexpr char kReadError[] = "Read Error";
 inline constexpr char kOK[] = "OK";
 inline constexpr char kFileNotFound[] = "File Not Found";
 
+// The disc exchange of the one-drive comparison.
+inline constexpr char kExchangePrompt[] = "コピーCDと入れ替えてください";
+inline constexpr char kWaitingForCopy[] = "コピーCDを待っています";
+inline constexpr char kNoCopyDisc[] = "コピーCDが見つかりません";
+
 // What FileMd5 yields on a failed read.
 inline constexpr char kReadErrorJa[] = "リードエラー";
 

@@ -1,8 +1,10 @@
 // Everything a run shows or asks goes through this interface; the Qt window implements it.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <string>
+#include <thread>
 
 namespace korvane {
 
@@ -25,7 +27,7 @@ struct FileDialogRequest {
 };
 
 class Window {
-public:
+  public:
     virtual ~Window() = default;
 
     // Status bar panels.
@@ -46,9 +48,20 @@ public:
 
     // Handles all pending window messages (repaints, timer ticks, menu clicks) and returns.
     virtual void ProcessMessages() = 0;
+    // Handles window messages as they come for about `ms` milliseconds; a window that learns of
+    // mounts and unmounts may return as soon as one happens.
+    virtual void Wait(int ms) {
+        ProcessMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
 
     // Modal prompts, captioned with the application title, one OK button.
     virtual void ShowMessage(const std::string& text) = 0;
+    // The same with a second button, "中断", that ends the run: false when the user chose it.
+    virtual bool AskContinue(const std::string& text) {
+        ShowMessage(text);
+        return true;
+    }
     // Refusal of input during a run.
     virtual void Beep() = 0;
     // Host path the user chose, or empty when the dialog was cancelled. The save dialog asks

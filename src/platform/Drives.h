@@ -1,6 +1,9 @@
 // Optical drives and mounted disc images, each given a drive letter from D: upward.
 #pragma once
 
+#include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,19 +17,28 @@ inline constexpr int kDriveUnknown = 0;
 inline constexpr int kDriveNoRootDir = 1;
 inline constexpr int kDriveCdRom = 5;
 
-// One disc mount found in a mount table.
-struct MountEntry {
-    std::string device;      // /dev/sr0, /dev/loop3, or the FUSE source (an image path)
-    std::string mountPoint;  // octal escapes (\040) decoded
-    std::string fsType;      // iso9660, udf, fuse.fuseiso, ...
-    unsigned devMajor = 0;   // device number of the mounted filesystem (0 for FUSE)
-    unsigned devMinor = 0;
-};
-
 // The disc mounts in /proc/self/mountinfo text: iso9660 and udf filesystems and FUSE image
 // mounts (fuse.fuseiso and the like); every other filesystem is left out, and so are mounts of
 // a folder inside a disc (a bind mount's root other than "/"), which do not show the whole disc.
 std::vector<MountEntry> ParseMountInfo(std::string_view mountinfo);
+
+// The live mount table of this process (/proc/self/mountinfo), disc mounts only, with device
+// links resolved and each mount's never-reused number where the system gives it.
+std::shared_ptr<MountTable> OpenMountTable();
+
+// Tells of mounts and unmounts: Handle() turns ready for priority data (poll's POLLPRI) after
+// every change of the mount table; -1 where the system gives no such signal.
+class MountWatch {
+  public:
+    MountWatch();
+    ~MountWatch();
+    MountWatch(const MountWatch&) = delete;
+    MountWatch& operator=(const MountWatch&) = delete;
+    int Handle() const { return fd_; }
+
+  private:
+    int fd_ = -1;
+};
 
 struct DriveInfo {
     char letter = 0;
@@ -34,6 +46,11 @@ struct DriveInfo {
     std::string mountPoint;  // empty when the drive holds no mounted disc
     std::string label;       // volume label; empty when it cannot be read
     std::string fsType;      // of the mounted disc; empty when none
+    bool optical = false;    // an optical drive (its letter follows the drive) or a lone mount
+    unsigned devMajor = 0;   // the optical drive's device number
+    unsigned devMinor = 0;
+    int mountId = 0;  // of the mounted disc, as MountEntry has them
+    std::uint64_t uniqueId = 0;
 };
 
 // An optical drive's device node.
@@ -50,15 +67,23 @@ std::vector<DriveInfo> LayOutDrives(std::vector<OpticalDrive> opticals,
                                     const std::vector<MountEntry>& mounts);
 
 // The drives of this machine. Refresh() reads the optical drives (/dev/sr*) and the disc mounts
-// and gives them letters from D: upward in a stable order; it also puts each mounted disc's
-// mount point behind its letter in the drive map.
+// and gives them letters from D: upward in a stable order; in the drive map it binds each
+// optical drive's letter to the drive and each other disc mount's letter to that mount, and
+// gives the map the mount table to look their mount points up in.
 class DriveDiscovery {
   public:
     void Refresh(DriveMap& map);
     // Takes these drives as the machine's drives, as Refresh does with the ones it finds: the
-    // letters this object put into the map before are removed, then every drive with a mount
-    // point is put behind its letter. Letters it never set are left alone.
+    // letters this object put into the map before are removed, then every drive is bound to its
+    // letter. Letters it never set are left alone.
     void Install(std::vector<DriveInfo> drives, DriveMap& map);
+    // Follows drives that come and go without moving a letter under the user: a drive still
+    // there keeps its letter, a new one gets a letter not given since the last Refresh (a drive
+    // that comes back gets its old one), and the letter of one that is gone stays unused.
+    // Returns true when the drives or their labels changed.
+    bool Update(DriveMap& map);
+    // Update with these drives found; their letters are not looked at.
+    bool Merge(std::vector<DriveInfo> found, DriveMap& map);
     const std::vector<DriveInfo>& Drives() const { return drives_; }
 
     // kDriveCdRom for a root ("Q:\") that names one of the drives, kDriveNoRootDir otherwise.
@@ -70,9 +95,12 @@ class DriveDiscovery {
 
   private:
     const DriveInfo* Find(char letter) const;
+    void Bind(std::vector<DriveInfo> drives, DriveMap& map);
 
     std::vector<DriveInfo> drives_;
-    std::string managedLetters_;  // letters this object has put into a drive map
+    std::string managedLetters_;         // letters this object has put into a drive map
+    std::map<std::string, char> given_;  // every drive given a letter since the last Install
+    char nextLetter_ = 'D';
 };
 
 }  // namespace korvane

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QFont>
 #include <QFontMetrics>
@@ -31,6 +32,7 @@
 #include "core/Texts.h"
 #include "platform/ExtraDrives.h"
 #include "platform/HostFileSystem.h"
+#include "ui/DriveWatcher.h"
 #include "ui/FileTableModel.h"
 #include "ui/Gauge.h"
 
@@ -117,13 +119,18 @@ Form1::Form1(std::unique_ptr<Prompter> prompter, QWidget* parent)
     : QMainWindow(parent),
       fs_(MakeHostFileSystem(driveMap_)),
       prompter_(prompter ? std::move(prompter) : std::make_unique<DialogPrompter>()),
-      session_(*this, *fs_) {
+      session_(*this, *fs_, &driveMap_) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromUtf8(text::kCaption));
     setFont(WindowFont());
 
     BuildControls();
     BuildMenu();
+    driveWatcher_ = new DriveWatcher(this);
+    // Every change is looked at at once, so that a disc taken out and put back in between two
+    // runs' looks is still seen as another mount.
+    connect(driveWatcher_, &DriveWatcher::mountsChanged, this, [this] { driveMap_.Refresh(); });
+    connect(driveWatcher_, &DriveWatcher::drivesChanged, this, &Form1::DrivesChanged);
     move(200, 215);
     resize(882, 493);
     Guarded([this] { FormCreate(); });
@@ -316,6 +323,7 @@ void Form1::Guarded(Action&& action) {
     }
     if (session_.runActive) return;
     RefreshView();
+    if (drivesChanged_) DrivesChanged();
     // A close asked for during the run is carried out once the run has returned.
     if (closeAfterRun_) {
         closeAfterRun_ = false;
@@ -383,8 +391,22 @@ void Form1::ListDrives() {
     for (char letter : extraLetters_) driveMap_.Remove(letter);
     extraLetters_.clear();
     discovery_.Refresh(driveMap_);
+    FillDriveLists(false);
+}
+
+void Form1::DrivesChanged() {
+    // A run reads the lists' choice; they change once it is over.
+    drivesChanged_ = session_.runActive;
+    if (drivesChanged_) return;
+    Guarded([this] {
+        if (discovery_.Update(driveMap_)) FillDriveLists(true);
+    });
+}
+
+void Form1::FillDriveLists(bool keepChoice) {
     const char* extraList = std::getenv(kExtraDrivesVariable);
     const auto extras = ExtraDrives(extraList ? extraList : "");
+    extraLetters_.clear();
     for (const auto& [letter, folder] : extras) {
         driveMap_.Set(letter, folder);
         extraLetters_.push_back(letter);
@@ -392,6 +414,11 @@ void Form1::ListDrives() {
 
     const QSignalBlocker block1(ListBox1);
     const QSignalBlocker block3(ListBox3);
+    const QString masterRoot = masterRow_ >= 0 && keepChoice ? Master->text() : QString();
+    const QString copyRoot = copyRow_ >= 0 && keepChoice ? Copy->text() : QString();
+    ListBox1->clear();
+    ListBox3->clear();
+    masterRow_ = copyRow_ = -1;
     for (char letter = 'C'; letter <= 'Z'; ++letter) {
         const std::string root{letter, ':', '\\'};
         const std::string* extraFolder = nullptr;
@@ -407,7 +434,12 @@ void Form1::ListDrives() {
             auto* item = new QListWidgetItem(entry, list);
             item->setToolTip(tip);
         }
+        const int row = ListBox3->count() - 1;
+        if (Q(root) == masterRoot) masterRow_ = row;
+        if (Q(root) == copyRoot) copyRow_ = row;
     }
+    if (masterRow_ >= 0) ListBox3->setCurrentRow(masterRow_, QItemSelectionModel::ClearAndSelect);
+    if (copyRow_ >= 0) ListBox1->setCurrentRow(copyRow_, QItemSelectionModel::ClearAndSelect);
 }
 
 void Form1::ListBox3Click() {
@@ -557,11 +589,24 @@ void Form1::ProcessMessages() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
+void Form1::Wait(int ms) {
+    RefreshView();
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    connect(driveWatcher_, &DriveWatcher::mountsChanged, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 // --- Prompts --------------------------------------------------------------------------------
 
 void Form1::ShowMessage(const std::string& text) {
     RefreshView();
     prompter_->Message(this, Q(text));
+}
+
+bool Form1::AskContinue(const std::string& text) {
+    RefreshView();
+    return prompter_->AskContinue(this, Q(text));
 }
 
 void Form1::Beep() {

@@ -33,6 +33,7 @@ class QTimer;
 
 namespace korvane::ui {
 
+class DriveWatcher;
 class FileTableModel;
 class Gauge;
 
@@ -110,7 +111,9 @@ class Form1 : public QMainWindow, public Window {
     void SetTimeLabel(const std::string& text) override;
     void SetTimerEnabled(bool on) override;
     void ProcessMessages() override;
+    void Wait(int ms) override;
     void ShowMessage(const std::string& text) override;
+    bool AskContinue(const std::string& text) override;
     void Beep() override;
     std::string AskSavePath(const FileDialogRequest& request) override;
     std::string AskOpenPath(const FileDialogRequest& request) override;
@@ -136,6 +139,7 @@ class Form1 : public QMainWindow, public Window {
     void ListBox1Click();
     void RadioGroup1Click(int index);
     void FitNameColumns();
+    void DrivesChanged();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -145,6 +149,9 @@ class Form1 : public QMainWindow, public Window {
     void BuildControls();
     void BuildMenu();
     void ListDrives();
+    // Fills both lists from the drives found; `keepChoice` selects again the entries the drive
+    // captions came from, where they are still listed.
+    void FillDriveLists(bool keepChoice);
     void DriveChosen(QListWidget* list, QLabel* caption, int& chosenRow);
     // Hands pending table changes, the scroll request and the focus mark to the view.
     void RefreshView();
@@ -160,6 +167,8 @@ class Form1 : public QMainWindow, public Window {
     Session session_;
     FileTableModel* model_ = nullptr;
     QButtonGroup* driveCountButtons_ = nullptr;
+    DriveWatcher* driveWatcher_ = nullptr;
+    bool drivesChanged_ = false;  // during a run: the lists follow once it is over
 
     std::vector<char> extraLetters_;  // letters this window put in the drive map itself
     std::string panelTexts_[3];

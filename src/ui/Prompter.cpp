@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStringList>
 
 #include "core/Texts.h"
@@ -44,6 +45,17 @@ void DialogPrompter::Message(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(text::kAppTitle), text, QMessageBox::Ok,
                     parent);
     box.exec();
+}
+
+bool DialogPrompter::AskContinue(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(text::kAppTitle), text, QMessageBox::Ok,
+                    parent);
+    QPushButton* abort = box.addButton(QStringLiteral("中断"), QMessageBox::DestructiveRole);
+    // Escape and the close box keep their old meaning, OK: a long run is never lost to a slip.
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(box.button(QMessageBox::Ok));
+    box.exec();
+    return box.clickedButton() != abort;
 }
 
 void PrepareFileDialog(QFileDialog& dialog, const FileDialogRequest& request) {

@@ -17,6 +17,11 @@ class Prompter {
     virtual ~Prompter() = default;
     // A message box with one OK button, captioned with the application title.
     virtual void Message(QWidget* parent, const QString& text) = 0;
+    // The same with a second button, "中断": false when the user chose it.
+    virtual bool AskContinue(QWidget* parent, const QString& text) {
+        Message(parent, text);
+        return true;
+    }
     // The chosen file, or empty when cancelled. Saving confirms before replacing a file.
     virtual QString AskSave(QWidget* parent, const FileDialogRequest& request) = 0;
     virtual QString AskOpen(QWidget* parent, const FileDialogRequest& request) = 0;
@@ -28,6 +33,7 @@ class Prompter {
 class DialogPrompter : public Prompter {
   public:
     void Message(QWidget* parent, const QString& text) override;
+    bool AskContinue(QWidget* parent, const QString& text) override;
     QString AskSave(QWidget* parent, const FileDialogRequest& request) override;
     QString AskOpen(QWidget* parent, const FileDialogRequest& request) override;
     void Beep() override;

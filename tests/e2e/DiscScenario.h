@@ -95,7 +95,7 @@ class Scenario : public ::testing::Test {
     DriveMap drives;
     std::unique_ptr<FileSystem> files = MakeHostFileSystem(drives);
     FakeWindow window;
-    Session s{window, *files};
+    Session s{window, *files, &drives};
 };
 
 // A scenario on mounted disc images: skipped where they cannot be mounted, failed under CI.

@@ -147,6 +147,33 @@ TEST(DriveDiscovery, AnswersForItsDrivesAndOwnsOnlyTheLettersItSet) {
     EXPECT_EQ(map.RootOf('Q'), "/srv/elsewhere");
 }
 
+TEST(DriveMap, LettersFollowTheirDrivesAndMountsThroughTheMountTable) {
+    const std::string source = "61 27 11:0 / /media/u/MASTER01 ro - iso9660 /dev/sr0 ro\n";
+    const std::string copy = "62 27 11:0 / /media/u/BACKUP01 ro - iso9660 /dev/sr0 ro\n";
+    const std::string z = "80 27 0:50 / /tmp/z rw - fuse.fuseiso /srv/z.iso rw\n";
+    const std::string a = "81 27 0:51 / /tmp/a rw - fuse.fuseiso /srv/a.iso rw\n";
+    const std::vector<OpticalDrive> sr0 = {{"/dev/sr0", 11, 0}};
+    DriveMap map;
+    DriveDiscovery discovery;
+    discovery.Install(LayOutDrives(sr0, ParseMountInfo(source + z)), map);
+    EXPECT_EQ(map.ToHost("D:\\DIR\\X"), "/media/u/MASTER01/DIR/X");
+
+    map.Resolve(ParseMountInfo(copy + z));  // the same drive, the copy at another folder
+    EXPECT_EQ(map.ToHost("D:\\DIR\\X"), "/media/u/BACKUP01/DIR/X");
+    map.Resolve(ParseMountInfo(z));
+    EXPECT_EQ(map.ToHost("D:\\DIR\\X"), std::nullopt);
+
+    // A new image sorts before the old one, yet the old one keeps its letter; once it is gone
+    // its letter is not given to the next.
+    EXPECT_TRUE(discovery.Merge(LayOutDrives(sr0, ParseMountInfo(z + a)), map));
+    EXPECT_EQ(map.RootOf('E'), "/tmp/z");
+    EXPECT_EQ(map.RootOf('F'), "/tmp/a");
+    discovery.Merge(LayOutDrives(sr0, ParseMountInfo(a + source)), map);
+    EXPECT_EQ(map.RootOf('D'), "/media/u/MASTER01");
+    EXPECT_FALSE(map.RootOf('E').has_value());
+    EXPECT_EQ(map.RootOf('F'), "/tmp/a");
+}
+
 // Missing tools make the live test skip on a desk, but in CI they mean a broken setup.
 #define SKIP_OR_FAIL(message)                                                \
     do {                                                                     \

@@ -6,6 +6,7 @@
 #include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -132,6 +134,10 @@ std::string DiscToolsProblem() {
         return missing.empty() ? std::string() : "missing" + missing;
     }();
     return problem;
+}
+
+std::string DriveNodeProblem() {
+    return DiscToolsProblem() + (geteuid() == 0 ? "" : " (and not root)");
 }
 
 bool UnderCi() {
@@ -271,8 +277,9 @@ void RemoveStaleMounts() {
     }
 }
 
-MountedDisc::MountedDisc(DriveMap& drives, char letter, const std::string& image)
-    : drives_(drives), letter_(letter) {
+MountedDisc::MountedDisc(DriveMap& drives, char letter, const std::string& image,
+                         const std::string& device)
+    : drives_(drives), letter_(letter), device_(device) {
     static const bool swept = (RemoveStaleMounts(), true);
     (void)swept;
     std::string pattern =
@@ -296,7 +303,7 @@ MountedDisc::~MountedDisc() {
 }
 
 void MountedDisc::Mount(const std::string& image) {
-    if (image.find(',') != std::string::npos) throw std::runtime_error("comma in " + image);
+    if ((image + device_).find(',') != std::string::npos) throw std::runtime_error("comma");
     const pid_t parent = getpid();
     const pid_t child = fork();
     if (child < 0) throw std::runtime_error("fork failed");
@@ -310,8 +317,10 @@ void MountedDisc::Mount(const std::string& image) {
             dup2(null, STDOUT_FILENO);
             dup2(null, STDERR_FILENO);
         }
-        // Named after its image, the mount shows the disc's own label to the drive discovery.
-        const std::string options = "fsname=" + image + ",subtype=fuseiso";
+        // Named after its image, the mount shows the disc's own label to the drive discovery;
+        // named after a drive, it is the disc in that drive.
+        const std::string options =
+            "fsname=" + (device_.empty() ? image : device_) + ",subtype=fuseiso";
         execlp("fuseiso", "fuseiso", "-n", image.c_str(), mountPoint_.c_str(), "-f", "-o",
                options.c_str(), static_cast<char*>(nullptr));
         _exit(127);
@@ -362,6 +371,28 @@ void MountedDisc::Kill() {
 void MountedDisc::Remount() {
     Unmount();
     Mount(image_);
+}
+
+FakeDrive::FakeDrive() {
+    // Other test processes make drives too: a number from a high range, taken only when free.
+    std::random_device seed;
+    for (int attempt = 0; attempt < 100 && device_.empty(); ++attempt) {
+        const unsigned number = 4000 + seed() % 60000;
+        const std::string node = "/dev/sr" + std::to_string(number);
+        if (mknod(node.c_str(), S_IFBLK | 0600, makedev(11, number)) == 0) device_ = node;
+        if (device_.empty() && errno != EEXIST) throw std::runtime_error("cannot make " + node);
+    }
+    if (device_.empty()) throw std::runtime_error("no free /dev/srN");
+}
+
+FakeDrive::~FakeDrive() {
+    disc_.reset();
+    unlink(device_.c_str());
+}
+
+void FakeDrive::Insert(const std::string& image) {
+    disc_.reset();  // the drive holds one disc at a time
+    disc_ = std::make_unique<MountedDisc>(unused_, 'Z', image, device_);
 }
 
 }  // namespace korvane::test

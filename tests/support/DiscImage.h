@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,11 +20,14 @@ std::string DiscToolsProblem();
 // True when the environment says this is a CI run (CI=true): missing tools then fail the test.
 bool UnderCi();
 
+// The same, and also why no optical drive node can be made here (only root can), or empty.
+std::string DriveNodeProblem();
+
 // Skips the current test when disc images cannot be used here, and fails it instead under CI.
 // Usable in SetUp, SetUpTestSuite and test bodies.
-#define KORVANE_REQUIRE_DISC_TOOLS()                                                            \
+#define KORVANE_REQUIRE(problemText)                                                            \
     do {                                                                                        \
-        const std::string korvaneDiscProblem = ::korvane::test::DiscToolsProblem();             \
+        const std::string korvaneDiscProblem = (problemText);                                   \
         if (!korvaneDiscProblem.empty()) {                                                      \
             if (::korvane::test::UnderCi()) {                                                   \
                 GTEST_FAIL() << "disc-image tests cannot run under CI: " << korvaneDiscProblem; \
@@ -31,6 +35,8 @@ bool UnderCi();
             GTEST_SKIP() << "disc-image tests skipped: " << korvaneDiscProblem;                 \
         }                                                                                       \
     } while (false)
+#define KORVANE_REQUIRE_DISC_TOOLS() KORVANE_REQUIRE(::korvane::test::DiscToolsProblem())
+#define KORVANE_REQUIRE_DRIVE_NODES() KORVANE_REQUIRE(::korvane::test::DriveNodeProblem())
 
 // Runs a shell command line; returns its standard output. `status` gets the exit status (-1
 // when it could not run or ended by a signal).
@@ -76,7 +82,9 @@ void CutImage(const std::string& from, const std::string& to, std::uint64_t byte
 // outright is cleaned up by the next process that mounts a disc.
 class MountedDisc {
   public:
-    MountedDisc(DriveMap& drives, char letter, const std::string& image);
+    // `device`, when given, is named as the mount's source: the disc is in that drive.
+    MountedDisc(DriveMap& drives, char letter, const std::string& image,
+                const std::string& device = {});
     ~MountedDisc();
     MountedDisc(const MountedDisc&) = delete;
     MountedDisc& operator=(const MountedDisc&) = delete;
@@ -97,9 +105,31 @@ class MountedDisc {
 
     DriveMap& drives_;
     char letter_;
+    std::string device_;
     std::string mountPoint_;
     std::string image_;
     pid_t pid_ = -1;
+};
+
+// An optical drive as a desktop shows it: a block device node /dev/srN, with an N free at the
+// time, made for the test and removed after. Each disc put in is mounted with fuseiso at a new
+// folder, as automounters do, with the node as the mount's source.
+class FakeDrive {
+  public:
+    FakeDrive();
+    ~FakeDrive();
+    FakeDrive(const FakeDrive&) = delete;
+    FakeDrive& operator=(const FakeDrive&) = delete;
+
+    void Insert(const std::string& image);
+    void Eject() { disc_.reset(); }
+    const std::string& device() const { return device_; }
+    std::string mountPoint() const { return disc_ ? disc_->mountPoint() : std::string(); }
+
+  private:
+    DriveMap unused_;  // the program finds the drive itself
+    std::string device_;
+    std::unique_ptr<MountedDisc> disc_;
 };
 
 // Clears mounts and mount points left behind by test runs that were killed outright.

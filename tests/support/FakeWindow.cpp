@@ -2,6 +2,8 @@
 #include "support/FakeWindow.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace korvane::test {
 
@@ -10,7 +12,9 @@ void FakeWindow::SetPanelText(StatusPanel panel, const std::string& text) {
     events.push_back("panel:" + std::to_string(static_cast<int>(panel)) + ":" + text);
 }
 
-std::string FakeWindow::PanelText(StatusPanel panel) const { return panels[static_cast<int>(panel)]; }
+std::string FakeWindow::PanelText(StatusPanel panel) const {
+    return panels[static_cast<int>(panel)];
+}
 
 void FakeWindow::AppendLog(const std::string& line) {
     log.push_back(line);
@@ -61,6 +65,19 @@ void FakeWindow::ShowMessage(const std::string& text) {
     messages.push_back(text);
     events.push_back("msg:" + text);
     if (onMessage) onMessage(text);
+}
+
+bool FakeWindow::AskContinue(const std::string& text) {
+    ShowMessage(text);
+    const bool answer = continueAnswers.empty() || continueAnswers.front();
+    if (!continueAnswers.empty()) continueAnswers.pop_front();
+    return answer;
+}
+
+void FakeWindow::Wait(int ms) {
+    events.push_back("wait");
+    if (onWait) onWait();
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 void FakeWindow::Beep() {

@@ -11,7 +11,7 @@
 namespace korvane::test {
 
 class FakeWindow : public Window {
-public:
+  public:
     // State as a user would see it.
     std::string panels[3];
     std::vector<std::string> log;
@@ -40,6 +40,10 @@ public:
     std::function<void(int)> onPump;
     // Called when a message box is shown, before it "closes".
     std::function<void(const std::string&)> onMessage;
+    // Answers of the boxes with a 中断 button, in order; an empty queue answers OK.
+    std::deque<bool> continueAnswers;
+    // Called at every Wait, before Wait sleeps its time.
+    std::function<void()> onWait;
 
     // Scripted dialogs: each ask pops the next answer; an empty queue answers "cancelled".
     std::deque<std::string> saveAnswers;
@@ -58,6 +62,8 @@ public:
     void SetTimerEnabled(bool on) override;
     void ProcessMessages() override;
     void ShowMessage(const std::string& text) override;
+    bool AskContinue(const std::string& text) override;
+    void Wait(int ms) override;
     void Beep() override;
     std::string AskSavePath(const FileDialogRequest& request) override;
     std::string AskOpenPath(const FileDialogRequest& request) override;

@@ -62,6 +62,7 @@ class E2eWindowTest : public QObject {
     void initTestCase();
     void twoDriveCompareOfMountedDiscs_data();
     void twoDriveCompareOfMountedDiscs();
+    void discMountedAfterStartUpIsReadAndListed();
 };
 
 void E2eWindowTest::initTestCase() {
@@ -131,6 +132,40 @@ void E2eWindowTest::twoDriveCompareOfMountedDiscs() {
     }
     QCOMPARE(w.StatusPanels[2]->text(), outcome);
     QVERIFY(!w.session().runActive);
+}
+
+void E2eWindowTest::discMountedAfterStartUpIsReadAndListed() {
+    const std::string problem = korvane::test::DriveNodeProblem();
+    if (!problem.empty()) {
+        if (korvane::test::UnderCi()) QFAIL(problem.c_str());
+        QSKIP(problem.c_str());
+    }
+    TempTree work;
+    work.WriteFile("disc/A.TXT", "a\n");
+    work.WritePattern("disc/DATA/B.BIN", 70000, 1);
+    korvane::test::BuildImage(work.Host("disc"), work.Host("late.iso"), "LATE01");
+    korvane::test::FakeDrive drive;
+    qputenv("KORVANE_EXTRA_DRIVES", "");
+    Form1 w(std::make_unique<ScriptedPrompter>());
+    int row = -1;
+    for (int i = 0; i < w.ListBox3->count(); ++i) {
+        if (w.ListBox3->item(i)->toolTip().startsWith(QString::fromStdString(drive.device() + " ")))
+            row = i;
+    }
+    QVERIFY2(row >= 0, "the empty drive is not listed");
+    const QString root = w.ListBox3->item(row)->text().left(3);
+    QCOMPARE(w.ListBox3->item(row)->text(), root + " ");
+    ClickRow(w.ListBox3, row);
+
+    drive.Insert(work.Host("late.iso"));
+    w.N2->trigger();  // リードエラーテスト, before the window has heard of the disc
+    QCOMPARE(w.session().table.Rows().size(), std::size_t(2));
+    QCOMPARE(w.session().table.Rows()[1].ResultText, std::string("OK"));
+    // An image mount names no label of its own: the folder's name stands for it.
+    const std::string label = std::filesystem::path(drive.mountPoint()).filename().string();
+    QTRY_COMPARE(w.ListBox3->item(row)->text(), root + " " + QString::fromStdString(label));
+    QCOMPARE(w.ListBox3->currentRow(), row);
+    QCOMPARE(w.Master->text(), root);
 }
 
 QTEST_MAIN(E2eWindowTest)

@@ -4,19 +4,25 @@
 
 #include <blkid/blkid.h>
 #include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <utility>
+
+// A mount number never given twice while the system runs (Linux 6.8 and later).
+#ifndef STATX_MNT_ID_UNIQUE
+#define STATX_MNT_ID_UNIQUE 0x00004000U
+#endif
 
 namespace korvane {
 
@@ -137,11 +143,23 @@ std::vector<OpticalDrive> ScanOpticalDrives() {
     return drives;
 }
 
-std::string ReadMountTable() {
-    // The file reports a size of 0, so read it as a stream to its end.
-    std::ifstream in("/proc/self/mountinfo", std::ios::binary);
-    if (!in) return {};
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+std::string ReadAll(int fd) {
+    std::string text;
+    if (::lseek(fd, 0, SEEK_SET) != 0) return text;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            text.append(buffer, static_cast<std::size_t>(n));
+        } else if (n == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    return text;
+}
+
+int OpenMountInfo() {
+    return ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
 }
 
 // /dev/cdrom and the like point at the drive's own node.
@@ -151,6 +169,56 @@ std::string ResolveDevice(const std::string& device) {
     if (::realpath(device.c_str(), resolved) == nullptr) return device;
     return resolved;
 }
+
+// The never-reused number of the mount at `mountPoint`. Cached attributes only: a FUSE disc
+// whose process hangs must not hang the lookup.
+std::uint64_t UniqueMountId(const std::string& mountPoint) {
+    struct statx st {};
+    if (::statx(AT_FDCWD, mountPoint.c_str(), AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC,
+                STATX_MNT_ID_UNIQUE, &st) != 0 ||
+        (st.stx_mask & STATX_MNT_ID_UNIQUE) == 0) {
+        return 0;
+    }
+    return st.stx_mnt_id;
+}
+
+std::vector<MountEntry> DiscMounts(std::string_view mountinfo) {
+    std::vector<MountEntry> mounts = ParseMountInfo(mountinfo);
+    for (MountEntry& mount : mounts) {
+        mount.device = ResolveDevice(mount.device);
+        mount.uniqueId = UniqueMountId(mount.mountPoint);
+    }
+    return mounts;
+}
+
+// Reading the table from its start also makes the kernel forget the changes seen so far.
+class ProcMountTable : public MountTable {
+  public:
+    ProcMountTable() : fd_(OpenMountInfo()) {}
+    ~ProcMountTable() override {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    ProcMountTable(const ProcMountTable&) = delete;
+    ProcMountTable& operator=(const ProcMountTable&) = delete;
+
+    bool Changed() override { return fd_ >= 0 && (Signalled() || !read_); }
+    std::vector<MountEntry> Read() override {
+        if (fd_ < 0) return {};
+        Signalled();
+        read_ = true;
+        return DiscMounts(ReadAll(fd_));
+    }
+
+  private:
+    // A change is signalled once per open file: asking again says no until the next change.
+    bool Signalled() {
+        pollfd p{fd_, POLLPRI, 0};
+        return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLPRI | POLLERR)) != 0;
+    }
+
+    int fd_;
+    bool read_ = false;
+};
 
 std::string ProbeLabel(const std::string& path) {
     blkid_probe probe = ::blkid_new_probe_from_filename(path.c_str());
@@ -254,6 +322,7 @@ std::vector<MountEntry> ParseMountInfo(std::string_view mountinfo) {
 
         MountEntry entry;
         if (!ParseDeviceNumber(fields[2], entry.devMajor, entry.devMinor)) continue;
+        entry.mountId = std::atoi(std::string(fields[0]).c_str());
         entry.device = DecodeOctal(source);
         entry.mountPoint = DecodeOctal(fields[4]);
         entry.fsType = std::string(fsType);
@@ -274,6 +343,9 @@ std::vector<DriveInfo> LayOutDrives(std::vector<OpticalDrive> opticals,
     for (const OpticalDrive& optical : opticals) {
         DriveInfo drive;
         drive.device = optical.device;
+        drive.optical = true;
+        drive.devMajor = optical.devMajor;
+        drive.devMinor = optical.devMinor;
         for (std::size_t i = 0; i < mounts.size(); ++i) {
             const MountEntry& mount = mounts[i];
             const bool sameNumber = optical.devMajor != 0 && mount.devMajor == optical.devMajor &&
@@ -283,6 +355,8 @@ std::vector<DriveInfo> LayOutDrives(std::vector<OpticalDrive> opticals,
             if (drive.mountPoint.empty()) {
                 drive.mountPoint = mount.mountPoint;
                 drive.fsType = mount.fsType;
+                drive.mountId = mount.mountId;
+                drive.uniqueId = mount.uniqueId;
             }
         }
         drives.push_back(std::move(drive));
@@ -306,6 +380,8 @@ std::vector<DriveInfo> LayOutDrives(std::vector<OpticalDrive> opticals,
         drive.device = mount->device;
         drive.mountPoint = mount->mountPoint;
         drive.fsType = mount->fsType;
+        drive.mountId = mount->mountId;
+        drive.uniqueId = mount->uniqueId;
         drives.push_back(std::move(drive));
     }
 
@@ -317,22 +393,108 @@ std::vector<DriveInfo> LayOutDrives(std::vector<OpticalDrive> opticals,
     return drives;
 }
 
-void DriveDiscovery::Refresh(DriveMap& map) {
-    std::vector<MountEntry> mounts = ParseMountInfo(ReadMountTable());
-    for (MountEntry& mount : mounts) mount.device = ResolveDevice(mount.device);
+namespace {
+
+std::vector<DriveInfo> FindDrives() {
+    const int fd = OpenMountInfo();
+    std::vector<MountEntry> mounts;
+    if (fd >= 0) {
+        mounts = DiscMounts(ReadAll(fd));
+        ::close(fd);
+    }
     std::vector<DriveInfo> drives = LayOutDrives(ScanOpticalDrives(), mounts);
     for (DriveInfo& drive : drives) drive.label = LabelOf(drive);
-    Install(std::move(drives), map);
+    return drives;
+}
+
+// What a letter was given to: a drive by its device, a lone mount by the mount itself.
+std::string KeyOf(const DriveInfo& drive) {
+    if (drive.optical) return "drive " + drive.device;
+    return "mount " + std::to_string(drive.mountId) + " " + std::to_string(drive.uniqueId) + " " +
+           drive.device + " " + drive.mountPoint;
+}
+
+bool SameListing(const std::vector<DriveInfo>& a, const std::vector<DriveInfo>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const DriveInfo& x, const DriveInfo& y) {
+                          return x.letter == y.letter && x.device == y.device &&
+                                 x.mountPoint == y.mountPoint && x.label == y.label;
+                      });
+}
+
+}  // namespace
+
+std::shared_ptr<MountTable> OpenMountTable() {
+    return std::make_shared<ProcMountTable>();
+}
+
+MountWatch::MountWatch() : fd_(OpenMountInfo()) {}
+
+MountWatch::~MountWatch() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void DriveDiscovery::Refresh(DriveMap& map) {
+    if (!map.HasMountTable()) map.UseMountTable(OpenMountTable());
+    Install(FindDrives(), map);
+}
+
+bool DriveDiscovery::Update(DriveMap& map) {
+    if (!map.HasMountTable()) map.UseMountTable(OpenMountTable());
+    return Merge(FindDrives(), map);
 }
 
 void DriveDiscovery::Install(std::vector<DriveInfo> drives, DriveMap& map) {
+    given_.clear();
+    nextLetter_ = kFirstLetter;
+    for (DriveInfo& drive : drives) {
+        drive.letter = Upper(drive.letter);
+        given_[KeyOf(drive)] = drive.letter;
+        if (drive.letter >= nextLetter_) nextLetter_ = static_cast<char>(drive.letter + 1);
+    }
+    Bind(std::move(drives), map);
+}
+
+bool DriveDiscovery::Merge(std::vector<DriveInfo> found, DriveMap& map) {
+    // Letters someone else put into the map (folders standing in for discs) are not given out.
+    auto takenByOthers = [&](char letter) {
+        return managedLetters_.find(letter) == std::string::npos &&
+               (map.Follows(letter) || map.Roots().count(letter) != 0);
+    };
+    std::vector<DriveInfo> next;
+    for (DriveInfo& drive : found) {
+        const std::string key = KeyOf(drive);
+        auto it = given_.find(key);
+        if (it == given_.end()) {
+            while (nextLetter_ <= kLastLetter && takenByOthers(nextLetter_)) ++nextLetter_;
+            if (nextLetter_ > kLastLetter) continue;
+            it = given_.emplace(key, nextLetter_++).first;
+        }
+        drive.letter = it->second;
+        next.push_back(std::move(drive));
+    }
+    std::sort(next.begin(), next.end(),
+              [](const DriveInfo& a, const DriveInfo& b) { return a.letter < b.letter; });
+    const bool changed = !SameListing(next, drives_);
+    Bind(std::move(next), map);
+    return changed;
+}
+
+void DriveDiscovery::Bind(std::vector<DriveInfo> drives, DriveMap& map) {
     for (char letter : managedLetters_) map.Remove(letter);
     managedLetters_.clear();
     drives_ = std::move(drives);
-    for (DriveInfo& drive : drives_) {
-        drive.letter = Upper(drive.letter);
-        if (drive.mountPoint.empty()) continue;
-        map.Set(drive.letter, drive.mountPoint);
+    for (const DriveInfo& drive : drives_) {
+        std::optional<MountEntry> mount;
+        if (!drive.mountPoint.empty()) {
+            mount = MountEntry{drive.device,  drive.mountPoint, drive.fsType, 0, 0,
+                               drive.mountId, drive.uniqueId};
+        }
+        if (drive.optical || !mount) {
+            map.BindDevice(drive.letter, drive.device, drive.devMajor, drive.devMinor, mount);
+        } else {
+            map.BindMount(drive.letter, *mount);
+        }
         managedLetters_.push_back(drive.letter);
     }
 }
