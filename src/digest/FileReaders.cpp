@@ -22,6 +22,8 @@ namespace {
 constexpr std::size_t kDigestChunk = 64000;
 constexpr std::size_t kDigestChunkBlocks = kDigestChunk / 64;
 constexpr std::size_t kReadTestChunk = 1000000;
+// Files above four chunks have their next chunk read by the session's worker.
+constexpr std::uint64_t kReadAheadFrom = 4 * kDigestChunk;
 
 std::string ReportReadError(Session& s, const std::string& path) {
     s.window.SetPanelText(StatusPanel::Outcome, text::kReadErrorNotice);
@@ -50,8 +52,11 @@ std::string FileMd5(Session& s, const std::string& path) {
     // read brings, the file cannot be digested whole.
     bool cutShort = false;
 
-    // Every read runs on the worker, so a read that stalls never holds up the window.
+    // No read is made on this thread unless it is served from memory, so a read that stalls
+    // never holds up the window. Handing a read over costs a few microseconds, more than small
+    // files take to read: only larger ones have their next chunk read ahead.
     ReadAhead& worker = s.readAhead;
+    const bool readAhead = size > kReadAheadFrom;
     bool ahead = false;  // the worker holds the file, reading the next chunk into `spare`
     // Declared after the file, so on every way out the worker is done before the file closes.
     struct Settle {
@@ -59,7 +64,7 @@ std::string FileMd5(Session& s, const std::string& path) {
         ~Settle() { worker.Settle(); }
     } settle{worker};
     const auto giveUp = [&] {
-        if (ahead) worker.Abandon(file, s.chunkBuffer.Release());
+        worker.Abandon(file, s.chunkBuffer.Release());
         return std::string(kDigestAborted);
     };
     // The last chunk asks only for what the size taken at opening leaves, so bytes that a
@@ -70,7 +75,6 @@ std::string FileMd5(Session& s, const std::string& path) {
 
     // Counted from the reads themselves: while the worker holds the file it cannot be asked.
     std::uint64_t position = 0;
-    if (position < size) ahead = worker.Begin(*file, spare, chunkAt(position));
     while (position < size) {
         if (s.AbortRequested) return giveUp();
 
@@ -95,14 +99,16 @@ std::string FileMd5(Session& s, const std::string& path) {
             std::swap(buffer, spare);
             ahead = false;
         } else {
-            n = file->Read(buffer, want);  // no worker could be started
+            const std::optional<std::size_t> got = ReadPaced(s, worker, *file, buffer, want);
+            if (!got) return giveUp();
+            n = *got;
         }
         s.DoneBytes += n;
         position += n;
 
         if (n == 0 || cutShort) return ReportReadError(s, path);
         // The next chunk is asked for exactly as the next pass would ask for it.
-        if (position < size) ahead = worker.Begin(*file, spare, chunkAt(position));
+        if (readAhead && position < size) ahead = worker.Begin(*file, spare, chunkAt(position));
         if (n < want) {
             cutShort = true;
             continue;
@@ -146,8 +152,9 @@ bool ReadWholeFile(Session& s, const std::string& path) {
         // the worker reads it while the window goes on.
         // The extra step at the end finds nothing to read: that read cannot stall.
         std::size_t n = 0;
-        if (file->Position() < size && worker.Begin(*file, buffer, kReadTestChunk)) {
-            const std::optional<std::size_t> got = AwaitRead(s, worker);
+        if (file->Position() < size) {
+            const std::optional<std::size_t> got =
+                ReadPaced(s, worker, *file, buffer, kReadTestChunk);
             if (!got) {
                 worker.Abandon(file, s.chunkBuffer.Release());
                 return false;

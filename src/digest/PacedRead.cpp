@@ -3,6 +3,7 @@
 
 #include "core/Session.h"
 #include "digest/ReadAhead.h"
+#include "platform/FileSystem.h"
 
 namespace korvane {
 
@@ -24,6 +25,20 @@ std::optional<std::size_t> AwaitRead(Session& s, ReadAhead& worker) {
             if (s.AbortRequested) return std::nullopt;
         }
     }
+}
+
+std::optional<std::size_t> ReadPaced(Session& s, ReadAhead& worker, File& file,
+                                     unsigned char* buffer, std::size_t n) {
+    // From the page cache a hand-over to the worker would cost more than the read itself.
+    const std::size_t cached = file.ReadCached(buffer, n);
+    // At the end of the file the rest would read nothing.
+    if (cached == n || file.Position() >= file.Size()) return cached;
+    if (!worker.Begin(file, buffer + cached, n - cached)) {
+        return cached + file.Read(buffer + cached, n - cached);  // no worker could be started
+    }
+    const std::optional<std::size_t> rest = AwaitRead(s, worker);
+    if (!rest) return std::nullopt;
+    return cached + *rest;
 }
 
 }  // namespace korvane

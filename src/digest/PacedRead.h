@@ -6,6 +6,7 @@
 
 namespace korvane {
 
+class File;
 class ReadAhead;
 class Session;
 
@@ -20,5 +21,11 @@ void PumpWhenDue(Session& s);
 // interval. Nothing when an abort was asked for meanwhile: the read is then still out and the
 // caller gives it up (ReadAhead::Abandon) instead of waiting for it.
 std::optional<std::size_t> AwaitRead(Session& s, ReadAhead& worker);
+
+// Reads up to n bytes of `file` without ever holding up the window: what is already in memory
+// is taken here, the rest is read on `worker` (AwaitRead). Nothing on abort, with the read still
+// out on the worker.
+std::optional<std::size_t> ReadPaced(Session& s, ReadAhead& worker, File& file,
+                                     unsigned char* buffer, std::size_t n);
 
 }  // namespace korvane

@@ -19,18 +19,6 @@
 
 namespace korvane {
 
-namespace {
-
-// Reads up to one block of `file` on `worker` and collects it, the window handling its messages
-// meanwhile. A side already at its end is read here: that read cannot stall.
-std::optional<std::size_t> ReadBlock(Session& s, ReadAhead& worker, bool started, File& file,
-                                     unsigned char* block) {
-    if (!started) return file.Read(block, kCompareBlock);
-    return AwaitRead(s, worker);
-}
-
-}  // namespace
-
 Compared CompareFiles(Session& s, const std::string& sourcePath, const std::string& copyPath) {
     Window& w = s.window;
     std::unique_ptr<File> source = s.fs.Open(sourcePath, ShareMode::Exclusive);
@@ -64,18 +52,22 @@ Compared CompareFiles(Session& s, const std::string& sourcePath, const std::stri
         PumpMessages(s);
         if (s.AbortRequested) return Compared::Aborted;
 
-        // Both sides are read at once, each on its own worker, while this thread keeps the
-        // window going; neither file is touched here until its worker is done with it.
-        const bool sourceStarted =
-            source->Position() < size && s.readAhead.Begin(*source, sourceBlock, kCompareBlock);
-        const bool copyStarted =
-            copy->Position() < copyEnd && s.copyAhead.Begin(*copy, copyBlock, kCompareBlock);
+        // Neither side is read on this thread unless it is served from memory or at its end
+        // already. A large copy block is read on its own worker while the source is read, and
+        // neither file is touched here until its worker is done with it.
+        const bool copyAhead = size >= kCompareBlock && copy->Position() < copyEnd &&
+                               s.copyAhead.Begin(*copy, copyBlock, kCompareBlock);
         const std::optional<std::size_t> sourceCount =
-            ReadBlock(s, s.readAhead, sourceStarted, *source, sourceBlock);
+            source->Position() < size
+                ? ReadPaced(s, s.readAhead, *source, sourceBlock, kCompareBlock)
+                : source->Read(sourceBlock, kCompareBlock);
         if (!sourceCount) return giveUp();
         s.DoneBytes += *sourceCount;
         const std::optional<std::size_t> copyCount =
-            ReadBlock(s, s.copyAhead, copyStarted, *copy, copyBlock);
+            copyAhead ? AwaitRead(s, s.copyAhead)
+            : copy->Position() < copyEnd
+                ? ReadPaced(s, s.copyAhead, *copy, copyBlock, kCompareBlock)
+                : copy->Read(copyBlock, kCompareBlock);
         if (!copyCount) return giveUp();
 
         const bool sourceFailed = *sourceCount == 0 && source->Position() < size;
