@@ -33,6 +33,7 @@ class QTimer;
 
 namespace korvane::ui {
 
+class CommandLauncher;
 class FileTableModel;
 class Gauge;
 
@@ -58,6 +59,8 @@ class Form1 : public QMainWindow, public Window {
     Session& session() { return session_; }
     DriveMap& driveMap() { return driveMap_; }
     FileTableModel* tableModel() const { return model_; }
+    // Starts the run commands; Idle() once nothing is queued or running.
+    CommandLauncher* launcher() const { return launcher_; }
 
     // How often a run may let messages through (pumpMs) and refresh the table (viewMs).
     // A run pumps between every file and block; the window needs far fewer repaints than that.
@@ -159,6 +162,7 @@ class Form1 : public QMainWindow, public Window {
     std::unique_ptr<Prompter> prompter_;
     Session session_;
     FileTableModel* model_ = nullptr;
+    CommandLauncher* launcher_ = nullptr;
     QButtonGroup* driveCountButtons_ = nullptr;
 
     std::vector<char> extraLetters_;  // letters this window put in the drive map itself
