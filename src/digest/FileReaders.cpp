@@ -64,7 +64,7 @@ std::string FileMd5(Session& s, const std::string& path) {
         ~Settle() { worker.Settle(); }
     } settle{worker};
     const auto giveUp = [&] {
-        worker.Abandon(file, s.chunkBuffer.Release());
+        GiveUpRead(s, worker, file, s.chunkBuffer);
         return std::string(kDigestAborted);
     };
     // The last chunk asks only for what the size taken at opening leaves, so bytes that a
@@ -156,7 +156,7 @@ bool ReadWholeFile(Session& s, const std::string& path) {
             const std::optional<std::size_t> got =
                 ReadPaced(s, worker, *file, buffer, kReadTestChunk);
             if (!got) {
-                worker.Abandon(file, s.chunkBuffer.Release());
+                GiveUpRead(s, worker, file, s.chunkBuffer);
                 return false;
             }
             n = *got;

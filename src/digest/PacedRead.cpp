@@ -1,6 +1,9 @@
 // Waiting for a read without leaving the window silent, and the pacing of the readers' pumps.
 #include "digest/PacedRead.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "core/Session.h"
 #include "digest/ReadAhead.h"
 #include "platform/FileSystem.h"
@@ -25,6 +28,22 @@ std::optional<std::size_t> AwaitRead(Session& s, ReadAhead& worker) {
             if (s.AbortRequested) return std::nullopt;
         }
     }
+}
+
+void GiveUpRead(Session& s, ReadAhead& worker, std::unique_ptr<File>& file,
+                ReusableBuffer& buffer) {
+    constexpr auto kGrace = std::chrono::milliseconds(100);
+    const auto until = std::chrono::steady_clock::now() + kGrace;
+    for (;;) {
+        const auto left = until - std::chrono::steady_clock::now();
+        std::size_t got = 0;
+        if (left <= left.zero()) break;
+        if (worker.FinishWithin(std::min<std::chrono::nanoseconds>(left, s.pacer.Left()), got)) {
+            return;
+        }
+        PumpWhenDue(s);
+    }
+    worker.Abandon(file, buffer.Release());
 }
 
 std::optional<std::size_t> ReadPaced(Session& s, ReadAhead& worker, File& file,

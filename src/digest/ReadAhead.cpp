@@ -18,9 +18,6 @@ enum State : std::uint32_t { kIdle, kAsked, kDone, kQuit };
 
 // Long enough to cover the digest of one chunk, so that in a steady run neither side sleeps.
 constexpr auto kSpinFor = std::chrono::microseconds(200);
-// How long a read that is given up may still come back to its caller: any read of the page
-// cache or of a working drive does, so only a stalled one is left behind.
-constexpr auto kAbandonGrace = std::chrono::milliseconds(100);
 
 }  // namespace
 
@@ -120,9 +117,10 @@ void ReadAhead::Settle() {
     if (out_) Finish();
 }
 
-void ReadAhead::Abandon(std::unique_ptr<File>& file, std::unique_ptr<unsigned char[]> buffer) {
+void ReadAhead::Abandon(std::unique_ptr<File>& file, std::unique_ptr<unsigned char[]> buffer,
+                        std::chrono::nanoseconds grace) {
     std::size_t got = 0;
-    if (FinishWithin(kAbandonGrace, got)) return;
+    if (FinishWithin(grace, got)) return;
     Channel& c = *channel_;
     {
         const std::lock_guard<std::mutex> lock(c.mutex);

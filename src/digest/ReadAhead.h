@@ -33,12 +33,13 @@ class ReadAhead {
     bool FinishWithin(std::chrono::nanoseconds wait, std::size_t& got);
     // Waits for a read still out, if any, and drops its bytes.
     void Settle();
-    // Gives up the read still out, if any. A read that returns within a moment is dropped and
+    // Gives up the read still out, if any. A read that returns within `grace` is dropped and
     // the caller keeps its file. One that does not (a drive retrying a damaged sector) is left
     // to the worker with the file and the buffer it reads into: the worker closes the file and
     // frees the buffer when the read returns, and ends. The next Begin starts another worker,
     // so nothing the stalled read brings back ever reaches the caller.
-    void Abandon(std::unique_ptr<File>& file, std::unique_ptr<unsigned char[]> buffer);
+    void Abandon(std::unique_ptr<File>& file, std::unique_ptr<unsigned char[]> buffer,
+                 std::chrono::nanoseconds grace = std::chrono::nanoseconds::zero());
 
   private:
     struct Channel;

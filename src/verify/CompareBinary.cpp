@@ -41,8 +41,8 @@ Compared CompareFiles(Session& s, const std::string& sourcePath, const std::stri
     unsigned char* sourceBlock = s.sourceBuffer.Get(kCompareBlock);
     unsigned char* copyBlock = s.copyBuffer.Get(kCompareBlock);
     const auto giveUp = [&] {
-        s.readAhead.Abandon(source, s.sourceBuffer.Release());
-        s.copyAhead.Abandon(copy, s.copyBuffer.Release());
+        GiveUpRead(s, s.readAhead, source, s.sourceBuffer);
+        GiveUpRead(s, s.copyAhead, copy, s.copyBuffer);
         return Compared::Aborted;
     };
 
