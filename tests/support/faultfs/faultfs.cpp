@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -55,12 +56,16 @@ bool Names(const char* path, const std::string& file) {
 
 // Sleeps in short steps, so that an unmount does not wait for a long stall to end.
 void Wait(double seconds) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    const auto until = std::chrono::steady_clock::now() +
+                       std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                           std::chrono::duration<double>(seconds));
     fuse_context* context = fuse_get_context();
     fuse_session* session = context && context->fuse ? fuse_get_session(context->fuse) : nullptr;
-    while (std::chrono::steady_clock::now() < until) {
+    for (auto now = std::chrono::steady_clock::now(); now < until;
+         now = std::chrono::steady_clock::now()) {
         if (session && fuse_session_exited(session)) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            until - now, std::chrono::milliseconds(10)));
     }
 }
 
