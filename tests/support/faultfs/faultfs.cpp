@@ -132,21 +132,21 @@ bool Option(const std::string& arg) {
         return true;
     }
     if (arg.rfind("--stall=", 0) == 0) {
-        const std::string spec = arg.substr(8);
-        const std::size_t a = spec.rfind(':');
-        const std::size_t b = a == std::string::npos ? a : spec.rfind(':', a - 1);
+        const std::string value = arg.substr(8);
+        const std::size_t a = value.rfind(':');
+        const std::size_t b = a == std::string::npos ? a : value.rfind(':', a - 1);
         if (b == std::string::npos) return false;
-        options.stallFile = spec.substr(0, b);
-        options.stallOffset = std::atoll(spec.substr(b + 1, a - b - 1).c_str());
-        options.stallSeconds = std::atof(spec.substr(a + 1).c_str());
+        options.stallFile = value.substr(0, b);
+        options.stallOffset = std::atoll(value.substr(b + 1, a - b - 1).c_str());
+        options.stallSeconds = std::atof(value.substr(a + 1).c_str());
         return true;
     }
     if (arg.rfind("--eio=", 0) == 0) {
-        const std::string spec = arg.substr(6);
-        const std::size_t a = spec.rfind(':');
+        const std::string value = arg.substr(6);
+        const std::size_t a = value.rfind(':');
         if (a == std::string::npos) return false;
-        options.eioFile = spec.substr(0, a);
-        options.eioOffset = std::atoll(spec.substr(a + 1).c_str());
+        options.eioFile = value.substr(0, a);
+        options.eioOffset = std::atoll(value.substr(a + 1).c_str());
         return true;
     }
     return false;
