@@ -38,7 +38,9 @@ std::string FileMd5(Session& s, const std::string& path) {
     // Two chunks: while one is digested the worker reads the next into the other.
     unsigned char* buffer = s.chunkBuffer.Get(2 * kDigestChunk);
     unsigned char* spare = buffer + kDigestChunk;
-    std::unique_ptr<File> file = s.fs.Open(path, ShareMode::Read);
+    bool aborted = false;
+    std::unique_ptr<File> file = OpenAfterStalledReads(s, path, ShareMode::Read, aborted);
+    if (aborted) return kDigestAborted;
     if (!file) ThrowCannotOpen(path);
 
     Md5Context& ctx = s.md5;
@@ -130,7 +132,9 @@ std::string FileMd5(Session& s, const std::string& path) {
 }
 
 bool ReadWholeFile(Session& s, const std::string& path) {
-    std::unique_ptr<File> file = s.fs.Open(path, ShareMode::Exclusive);
+    bool aborted = false;
+    std::unique_ptr<File> file = OpenAfterStalledReads(s, path, ShareMode::Exclusive, aborted);
+    if (aborted) return false;
     if (!file) ThrowCannotOpen(path);
     const std::uint64_t size = file->Size();
     unsigned char* buffer = s.chunkBuffer.Get(kReadTestChunk);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 #include "core/Session.h"
 #include "digest/ReadAhead.h"
@@ -44,6 +45,24 @@ void GiveUpRead(Session& s, ReadAhead& worker, std::unique_ptr<File>& file,
         PumpWhenDue(s);
     }
     worker.Abandon(file, buffer.Release());
+}
+
+std::unique_ptr<File> OpenAfterStalledReads(Session& s, const std::string& path, ShareMode share,
+                                            bool& aborted) {
+    aborted = false;
+    std::unique_ptr<File> file = s.fs.Open(path, share);
+    const auto stalled = [&s] { return s.readAhead.StalledReads() + s.copyAhead.StalledReads(); };
+    if (file || stalled() == 0) return file;
+    s.window.AppendLog(kWaitingForStalledRead);
+    while (stalled() > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        PumpWhenDue(s);
+        if (s.AbortRequested) {
+            aborted = true;
+            return nullptr;
+        }
+    }
+    return s.fs.Open(path, share);
 }
 
 std::optional<std::size_t> ReadPaced(Session& s, ReadAhead& worker, File& file,

@@ -4,10 +4,12 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace korvane {
 
 class File;
+enum class ShareMode;
 class ReadAhead;
 class ReusableBuffer;
 class Session;
@@ -29,6 +31,15 @@ std::optional<std::size_t> AwaitRead(Session& s, ReadAhead& worker);
 // caller; the window goes on meanwhile. A stalled one is left to the worker with `file` and the
 // memory of `buffer`, which the next read allocates afresh.
 void GiveUpRead(Session& s, ReadAhead& worker, std::unique_ptr<File>& file, ReusableBuffer& buffer);
+
+// The log line of a command that waits for a read given up earlier.
+inline constexpr char kWaitingForStalledRead[] = "前回中断した読み取りの終了を待っています";
+
+// Opens `path`. When that fails while a read given up earlier still holds a file open (an
+// exclusive open is refused then), logs that it waits, waits for those reads to end with the
+// window going on, and tries once more. Sets `aborted` when an abort ended the wait.
+std::unique_ptr<File> OpenAfterStalledReads(Session& s, const std::string& path, ShareMode share,
+                                            bool& aborted);
 
 // Reads up to n bytes of `file` without ever holding up the window: what is already in memory
 // is taken here, the rest is read on `worker` (AwaitRead). Nothing on abort, with the read still

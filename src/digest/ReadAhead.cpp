@@ -36,6 +36,7 @@ struct ReadAhead::Channel {
     bool orphaned = false;
     std::unique_ptr<File> keptFile;
     std::unique_ptr<unsigned char[]> keptBuffer;
+    std::shared_ptr<std::atomic<int>> stalled;  // counts this read until its file is closed
 
     // The worker's wait for its next request: returns once state is no longer `from`.
     std::uint32_t AwaitChange(std::uint32_t from) {
@@ -128,6 +129,8 @@ void ReadAhead::Abandon(std::unique_ptr<File>& file, std::unique_ptr<unsigned ch
             c.orphaned = true;
             c.keptFile = std::move(file);
             c.keptBuffer = std::move(buffer);
+            c.stalled = stalled_;
+            stalled_->fetch_add(1);
         }
     }
     if (!c.orphaned) {
@@ -157,8 +160,12 @@ void ReadAhead::Run(std::shared_ptr<Channel> channel) {
                 orphaned = c.orphaned;
             }
             c.done.notify_all();
-            // The file and the buffer go with the channel's last share.
-            if (orphaned) return;
+            if (orphaned) {
+                c.keptFile.reset();
+                c.keptBuffer.reset();
+                c.stalled->fetch_sub(1);
+                return;
+            }
             state = kDone;
         }
         state = c.AwaitChange(state);

@@ -1,6 +1,7 @@
 // A reading thread kept for a session's life: it reads a file's next piece while the caller works.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <memory>
@@ -41,11 +42,16 @@ class ReadAhead {
     void Abandon(std::unique_ptr<File>& file, std::unique_ptr<unsigned char[]> buffer,
                  std::chrono::nanoseconds grace = std::chrono::nanoseconds::zero());
 
+    // Reads given up and still running, each on a worker of its own and holding its file open
+    // until the read returns.
+    int StalledReads() const { return stalled_->load(); }
+
   private:
     struct Channel;
 
     static void Run(std::shared_ptr<Channel> channel);
 
+    std::shared_ptr<std::atomic<int>> stalled_ = std::make_shared<std::atomic<int>>(0);
     std::shared_ptr<Channel> channel_;  // shared with the worker, which may outlive this object
     bool out_ = false;  // a read was handed over and not yet collected (caller's side only)
     std::thread worker_;

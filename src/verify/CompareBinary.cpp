@@ -21,9 +21,13 @@ namespace korvane {
 
 Compared CompareFiles(Session& s, const std::string& sourcePath, const std::string& copyPath) {
     Window& w = s.window;
-    std::unique_ptr<File> source = s.fs.Open(sourcePath, ShareMode::Exclusive);
+    bool aborted = false;
+    std::unique_ptr<File> source =
+        OpenAfterStalledReads(s, sourcePath, ShareMode::Exclusive, aborted);
+    if (aborted) return Compared::Aborted;
     if (!source) ThrowCannotOpen(sourcePath);
-    std::unique_ptr<File> copy = s.fs.Open(copyPath, ShareMode::Exclusive);
+    std::unique_ptr<File> copy = OpenAfterStalledReads(s, copyPath, ShareMode::Exclusive, aborted);
+    if (aborted) return Compared::Aborted;
     if (!copy) ThrowCannotOpen(copyPath);  // the source closes on the way out
     // Declared after the files, so on every way out the workers are done before they close.
     struct Settle {
