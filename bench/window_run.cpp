@@ -15,6 +15,7 @@
 
 #include "core/Session.h"
 #include "core/Texts.h"
+#include "ui/CommandLauncher.h"
 #include "ui/Form1.h"
 #include "ui/Prompter.h"
 
@@ -110,7 +111,10 @@ int main(int argc, char** argv) {
                                                     : window.N11;
         korvane::Session& s = window.session();
         const auto start = std::chrono::steady_clock::now();
-        command->trigger();  // returns when the run is over, as a menu click does
+        command->trigger();  // the run starts from the event loop, right after the click
+        do {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        } while (!window.launcher()->Idle());
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         std::printf("%s seconds=%.4f rows=%zu done_bytes=%llu total_bytes=%llu\n", workload.c_str(),
                     took.count(), s.table.Count(), static_cast<unsigned long long>(s.DoneBytes),

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/Texts.h"
+#include "ui/CommandLauncher.h"
 #include "ui/Form1.h"
 #include "ui/Prompter.h"
 
@@ -59,7 +60,10 @@ int main(int argc, char** argv) {
     QTimer::singleShot(300, &window, [&] {
         window.RadioGroup1Items[1]->click();
         if (Choose(window.ListBox3, source) && Choose(window.ListBox1, target)) {
-            window.N11->trigger();  // returns when the run is over
+            window.N11->trigger();  // the run starts from the event loop, right after the click
+            do {
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            } while (!window.launcher()->Idle());
             QTimer::singleShot(300, &window, [&] {
                 status = window.grab().save(out) ? 0 : 1;
                 app.quit();

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "core/Clock.h"
 #include "core/FileTable.h"
 #include "core/StepQueue.h"
 #include "core/Window.h"
@@ -28,6 +30,12 @@ class ReusableBuffer {
             size_ = n;
         }
         return data_.get();
+    }
+    // Hands the memory over, to a read that is left to finish on its own; the next Get
+    // allocates afresh.
+    std::unique_ptr<unsigned char[]> Release() {
+        size_ = 0;
+        return std::move(data_);
     }
 
   private:
@@ -76,9 +84,14 @@ class Session {
     ReusableBuffer sourceBuffer;
     ReusableBuffer copyBuffer;
 
-    // Reads the next piece of a large file while the current one is digested or compared.
-    // Started on first use and stopped with the session.
+    // The readers' reads run on these workers while this thread digests, compares and lets the
+    // window handle its messages: the source (or the only) file on the first, the copy on the
+    // second. Started on first use and stopped with the session.
     ReadAhead readAhead;
+    ReadAhead copyAhead;
+
+    // When the readers pump besides their gauge steps.
+    PumpPacer pacer{&SteadyClock()};
 };
 
 }  // namespace korvane

@@ -4,12 +4,15 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "core/RunError.h"
 #include "core/Session.h"
 #include "core/Texts.h"
 #include "digest/Md5.h"
+#include "digest/PacedRead.h"
+#include "digest/ReadAhead.h"
 
 namespace korvane {
 
@@ -35,7 +38,9 @@ std::string FileMd5(Session& s, const std::string& path) {
     // Two chunks: while one is digested the worker reads the next into the other.
     unsigned char* buffer = s.chunkBuffer.Get(2 * kDigestChunk);
     unsigned char* spare = buffer + kDigestChunk;
-    std::unique_ptr<File> file = s.fs.Open(path, ShareMode::Read);
+    bool aborted = false;
+    std::unique_ptr<File> file = OpenAfterStalledReads(s, path, ShareMode::Read, aborted);
+    if (aborted) return kDigestAborted;
     if (!file) ThrowCannotOpen(path);
 
     Md5Context& ctx = s.md5;
@@ -49,54 +54,66 @@ std::string FileMd5(Session& s, const std::string& path) {
     // read brings, the file cannot be digested whole.
     bool cutShort = false;
 
-    // Handing a read over costs a few microseconds, more than small files take to read.
+    // No read is made on this thread unless it is served from memory, so a read that stalls
+    // never holds up the window. Handing a read over costs a few microseconds, more than small
+    // files take to read: only larger ones have their next chunk read ahead.
+    ReadAhead& worker = s.readAhead;
     const bool readAhead = size > kReadAheadFrom;
     bool ahead = false;  // the worker holds the file, reading the next chunk into `spare`
     // Declared after the file, so on every way out the worker is done before the file closes.
     struct Settle {
         ReadAhead& worker;
         ~Settle() { worker.Settle(); }
-    } settle{s.readAhead};
+    } settle{worker};
+    const auto giveUp = [&] {
+        GiveUpRead(s, worker, file, s.chunkBuffer);
+        return std::string(kDigestAborted);
+    };
+    // The last chunk asks only for what the size taken at opening leaves, so bytes that a
+    // growing file gains meanwhile never reach a digest whose length is already fixed.
+    const auto chunkAt = [size](std::uint64_t at) {
+        return static_cast<std::size_t>(std::min<std::uint64_t>(kDigestChunk, size - at));
+    };
 
     // Counted from the reads themselves: while the worker holds the file it cannot be asked.
     std::uint64_t position = 0;
     while (position < size) {
-        if (s.AbortRequested) return kDigestAborted;
+        if (s.AbortRequested) return giveUp();
 
         const int percent =
             static_cast<int>(static_cast<double>(position) / static_cast<double>(size) * 100.0);
-        // Pumping only on a new even percentage keeps a file's pumps at 49 or fewer.
+        // The gauge moves only on a new even percentage; between those the window is still let
+        // through as time passes.
         if (percent != shownPercent && percent % 2 == 0) {
             s.window.SetGauge(GaugeId::File, percent);
-            s.window.ProcessMessages();
+            PumpMessages(s);
             shownPercent = percent;
+        } else {
+            PumpWhenDue(s);
         }
 
-        // The last chunk asks only for what the size taken at opening leaves, so bytes that a
-        // growing file gains meanwhile never reach a digest whose length is already fixed.
-        const std::size_t want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(kDigestChunk, size - position));
+        const std::size_t want = chunkAt(position);
         std::size_t n = 0;
         if (ahead) {
-            n = s.readAhead.Finish();
+            const std::optional<std::size_t> got = AwaitRead(s, worker);
+            if (!got) return giveUp();
+            n = *got;
             std::swap(buffer, spare);
             ahead = false;
         } else {
-            n = file->Read(buffer, want);
+            const std::optional<std::size_t> got = ReadPaced(s, worker, *file, buffer, want);
+            if (!got) return giveUp();
+            n = *got;
         }
         s.DoneBytes += n;
         position += n;
 
         if (n == 0 || cutShort) return ReportReadError(s, path);
+        // The next chunk is asked for exactly as the next pass would ask for it.
+        if (readAhead && position < size) ahead = worker.Begin(*file, spare, chunkAt(position));
         if (n < want) {
             cutShort = true;
             continue;
-        }
-        // The next chunk is asked for exactly as the next pass would ask for it.
-        if (readAhead && position < size) {
-            const std::size_t next =
-                static_cast<std::size_t>(std::min<std::uint64_t>(kDigestChunk, size - position));
-            ahead = s.readAhead.Begin(*file, spare, next);
         }
 
         ctx.BlockFromPending = false;
@@ -115,20 +132,41 @@ std::string FileMd5(Session& s, const std::string& path) {
 }
 
 bool ReadWholeFile(Session& s, const std::string& path) {
-    std::unique_ptr<File> file = s.fs.Open(path, ShareMode::Exclusive);
+    bool aborted = false;
+    std::unique_ptr<File> file = OpenAfterStalledReads(s, path, ShareMode::Exclusive, aborted);
+    if (aborted) return false;
     if (!file) ThrowCannotOpen(path);
     const std::uint64_t size = file->Size();
     unsigned char* buffer = s.chunkBuffer.Get(kReadTestChunk);
+    ReadAhead& worker = s.readAhead;
+    struct Settle {
+        ReadAhead& worker;
+        ~Settle() { worker.Settle(); }
+    } settle{worker};
 
     // One step more than whole chunks: the last one finds the end (or, for an empty file, is
     // the only read).
     const std::uint64_t steps = size / kReadTestChunk + 1;
     for (std::uint64_t i = 1; i <= steps; ++i) {
         s.window.SetGauge(GaugeId::File, static_cast<int>(i * 100 / steps));
-        s.window.ProcessMessages();
+        PumpMessages(s);
         if (s.AbortRequested) return false;
 
-        const std::size_t n = file->Read(buffer, kReadTestChunk);
+        // A chunk takes a tenth of a second on a slow drive, and a damaged sector much longer:
+        // the worker reads it while the window goes on.
+        // The extra step at the end finds nothing to read: that read cannot stall.
+        std::size_t n = 0;
+        if (file->Position() < size) {
+            const std::optional<std::size_t> got =
+                ReadPaced(s, worker, *file, buffer, kReadTestChunk);
+            if (!got) {
+                GiveUpRead(s, worker, file, s.chunkBuffer);
+                return false;
+            }
+            n = *got;
+        } else {
+            n = file->Read(buffer, kReadTestChunk);
+        }
         s.DoneBytes += n;
         if (n == 0 && file->Position() < file->Size()) {
             s.ReadFailed = true;

@@ -2,8 +2,9 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
-#include <cstdint>
+#include <memory>
 #include <thread>
 
 #include "platform/FileSystem.h"
@@ -11,10 +12,11 @@
 namespace korvane {
 
 // One read at a time is handed over. While it is out the File belongs to the worker: the caller
-// must not read it, ask its position or close it until Finish (or Settle) has returned.
+// must not read it, ask its position or close it until the read is collected (Finish,
+// FinishWithin, Settle) or given up (Abandon).
 //
-// Handing over and collecting spin on an atomic for a while before sleeping: waking a sleeping
-// thread costs more on a virtual machine than the page-cache read it would save.
+// Handing over and collecting spin for a while before sleeping: waking a sleeping thread costs
+// more on a virtual machine than the page-cache read it would save.
 class ReadAhead {
   public:
     ReadAhead() = default;
@@ -27,22 +29,30 @@ class ReadAhead {
     bool Begin(File& file, void* buffer, std::size_t n);
     // Waits for the read handed over last and returns what it delivered.
     std::size_t Finish();
+    // Waits at most `wait` for the read handed over last. True, with what it delivered in
+    // `got`, when it has returned; false when it is still out.
+    bool FinishWithin(std::chrono::nanoseconds wait, std::size_t& got);
     // Waits for a read still out, if any, and drops its bytes.
     void Settle();
+    // Gives up the read still out, if any. A read that returns within `grace` is dropped and
+    // the caller keeps its file. One that does not (a drive retrying a damaged sector) is left
+    // to the worker with the file and the buffer it reads into: the worker closes the file and
+    // frees the buffer when the read returns, and ends. The next Begin starts another worker,
+    // so nothing the stalled read brings back ever reaches the caller.
+    void Abandon(std::unique_ptr<File>& file, std::unique_ptr<unsigned char[]> buffer,
+                 std::chrono::nanoseconds grace = std::chrono::nanoseconds::zero());
+
+    // Reads given up and still running, each on a worker of its own and holding its file open
+    // until the read returns.
+    int StalledReads() const { return stalled_->load(); }
 
   private:
-    enum State : std::uint32_t { kIdle, kAsked, kDone, kQuit };
+    struct Channel;
 
-    void Run();
-    // Returns once state_ is no longer `from`.
-    std::uint32_t AwaitChange(std::uint32_t from);
+    static void Run(std::shared_ptr<Channel> channel);
 
-    std::atomic<std::uint32_t> state_{kIdle};
-    // The request, written before state_ turns kAsked, and its result, before it turns kDone.
-    File* file_ = nullptr;
-    void* buffer_ = nullptr;
-    std::size_t want_ = 0;
-    std::size_t got_ = 0;
+    std::shared_ptr<std::atomic<int>> stalled_ = std::make_shared<std::atomic<int>>(0);
+    std::shared_ptr<Channel> channel_;  // shared with the worker, which may outlive this object
     bool out_ = false;  // a read was handed over and not yet collected (caller's side only)
     std::thread worker_;
 };

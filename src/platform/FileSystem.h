@@ -30,6 +30,10 @@ public:
     // Delivers min(n, remaining) bytes unless the end of the file or an error stops it.
     // A failing read delivers what it got; every read after a failure delivers 0.
     virtual std::size_t Read(void* buffer, std::size_t n) = 0;
+    // Delivers, without waiting for the device, what of the next n bytes is already in memory:
+    // possibly nothing. Never blocks on a slow or stalled drive, so it may run where waiting is
+    // not allowed; the rest is then asked of Read.
+    virtual std::size_t ReadCached(void* /*buffer*/, std::size_t /*n*/) { return 0; }
     virtual std::uint64_t Position() const = 0;
     virtual std::uint64_t Size() const = 0;
 };

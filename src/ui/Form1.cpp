@@ -32,6 +32,7 @@
 #include "core/Texts.h"
 #include "platform/ExtraDrives.h"
 #include "platform/HostFileSystem.h"
+#include "ui/CommandLauncher.h"
 #include "ui/DriveWatcher.h"
 #include "ui/FileTableModel.h"
 #include "ui/Gauge.h"
@@ -123,6 +124,7 @@ Form1::Form1(std::unique_ptr<Prompter> prompter, QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromUtf8(text::kCaption));
     setFont(WindowFont());
+    launcher_ = new CommandLauncher(session_, this);
 
     BuildControls();
     BuildMenu();
@@ -341,19 +343,19 @@ void Form1::ReportError(const QString& text) {
 }
 
 void Form1::N11Click() {
-    Guarded([this] { korvane::N11Click(session_); });
+    launcher_->Request([this] { Guarded([this] { korvane::N11Click(session_); }); });
 }
 void Form1::CRC321Click() {
-    Guarded([this] { korvane::CRC321Click(session_); });
+    launcher_->Request([this] { Guarded([this] { korvane::CRC321Click(session_); }); });
 }
 void Form1::CRC322Click() {
-    Guarded([this] { korvane::CRC322Click(session_); });
+    launcher_->Request([this] { Guarded([this] { korvane::CRC322Click(session_); }); });
 }
 void Form1::N2Click() {
-    Guarded([this] { korvane::N2Click(session_); });
+    launcher_->Request([this] { Guarded([this] { korvane::N2Click(session_); }); });
 }
 void Form1::CSV1Click() {
-    Guarded([this] { korvane::CSV1Click(session_); });
+    launcher_->Request([this] { Guarded([this] { korvane::CSV1Click(session_); }); });
 }
 void Form1::N9Click() {
     Guarded([this] { korvane::N9Click(session_); });

@@ -33,6 +33,7 @@ class QTimer;
 
 namespace korvane::ui {
 
+class CommandLauncher;
 class DriveWatcher;
 class FileTableModel;
 class Gauge;
@@ -59,6 +60,8 @@ class Form1 : public QMainWindow, public Window {
     Session& session() { return session_; }
     DriveMap& driveMap() { return driveMap_; }
     FileTableModel* tableModel() const { return model_; }
+    // Starts the run commands; Idle() once nothing is queued or running.
+    CommandLauncher* launcher() const { return launcher_; }
 
     // How often a run may let messages through (pumpMs) and refresh the table (viewMs).
     // A run pumps between every file and block; the window needs far fewer repaints than that.
@@ -166,6 +169,7 @@ class Form1 : public QMainWindow, public Window {
     std::unique_ptr<Prompter> prompter_;
     Session session_;
     FileTableModel* model_ = nullptr;
+    CommandLauncher* launcher_ = nullptr;
     QButtonGroup* driveCountButtons_ = nullptr;
     DriveWatcher* driveWatcher_ = nullptr;
     bool drivesChanged_ = false;  // during a run: the lists follow once it is over

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -11,18 +12,29 @@
 #include "core/Session.h"
 #include "core/Steps.h"
 #include "core/Texts.h"
+#include "digest/PacedRead.h"
+#include "digest/ReadAhead.h"
 #include "verify/ExtraFiles.h"
 #include "verify/SizeText.h"
 #include "verify/Verdicts.h"
 
 namespace korvane {
 
-bool FilesEqual(Session& s, const std::string& sourcePath, const std::string& copyPath) {
+Compared CompareFiles(Session& s, const std::string& sourcePath, const std::string& copyPath) {
     Window& w = s.window;
-    const std::unique_ptr<File> source = s.fs.Open(sourcePath, ShareMode::Exclusive);
+    bool aborted = false;
+    std::unique_ptr<File> source =
+        OpenAfterStalledReads(s, sourcePath, ShareMode::Exclusive, aborted);
+    if (aborted) return Compared::Aborted;
     if (!source) ThrowCannotOpen(sourcePath);
-    const std::unique_ptr<File> copy = s.fs.Open(copyPath, ShareMode::Exclusive);
+    std::unique_ptr<File> copy = OpenAfterStalledReads(s, copyPath, ShareMode::Exclusive, aborted);
+    if (aborted) return Compared::Aborted;
     if (!copy) ThrowCannotOpen(copyPath);  // the source closes on the way out
+    // Declared after the files, so on every way out the workers are done before they close.
+    struct Settle {
+        ReadAhead& worker;
+        ~Settle() { worker.Settle(); }
+    } settleSource{s.readAhead}, settleCopy{s.copyAhead};
 
     const std::uint64_t size = source->Size();
     // A copy of another length can only differ; its bytes past the source's end are not read.
@@ -33,32 +45,46 @@ bool FilesEqual(Session& s, const std::string& sourcePath, const std::string& co
     // on both sides may be compared.
     unsigned char* sourceBlock = s.sourceBuffer.Get(kCompareBlock);
     unsigned char* copyBlock = s.copyBuffer.Get(kCompareBlock);
+    const auto giveUp = [&] {
+        GiveUpRead(s, s.readAhead, source, s.sourceBuffer);
+        GiveUpRead(s, s.copyAhead, copy, s.copyBuffer);
+        return Compared::Aborted;
+    };
 
     const std::uint64_t blocks = size / kCompareBlock + 1;
-    // Below a whole block the hand-over would cost more than reading the copy here.
-    const bool readAhead = size >= kCompareBlock;
     for (std::uint64_t k = 1; k <= blocks; ++k) {
         w.SetGauge(GaugeId::File, static_cast<int>(100 * k / blocks));
-        w.ProcessMessages();
+        PumpMessages(s);
+        if (s.AbortRequested) return Compared::Aborted;
 
-        // Both sides are read at once: the worker takes the copy while this thread reads the
-        // source. The copy is not touched here until the worker is done with it.
-        const bool ahead = readAhead && s.readAhead.Begin(*copy, copyBlock, kCompareBlock);
-        const std::size_t sourceCount = source->Read(sourceBlock, kCompareBlock);
-        s.DoneBytes += sourceCount;
-        const std::size_t copyCount =
-            ahead ? s.readAhead.Finish() : copy->Read(copyBlock, kCompareBlock);
+        // Neither side is read on this thread unless it is served from memory or at its end
+        // already. A large copy block is read on its own worker while the source is read, and
+        // neither file is touched here until its worker is done with it.
+        const bool copyAhead = size >= kCompareBlock && copy->Position() < copyEnd &&
+                               s.copyAhead.Begin(*copy, copyBlock, kCompareBlock);
+        const std::optional<std::size_t> sourceCount =
+            source->Position() < size
+                ? ReadPaced(s, s.readAhead, *source, sourceBlock, kCompareBlock)
+                : source->Read(sourceBlock, kCompareBlock);
+        if (!sourceCount) return giveUp();
+        s.DoneBytes += *sourceCount;
+        const std::optional<std::size_t> copyCount =
+            copyAhead ? AwaitRead(s, s.copyAhead)
+            : copy->Position() < copyEnd
+                ? ReadPaced(s, s.copyAhead, *copy, copyBlock, kCompareBlock)
+                : copy->Read(copyBlock, kCompareBlock);
+        if (!copyCount) return giveUp();
 
-        const bool sourceFailed = sourceCount == 0 && source->Position() < size;
-        const bool copyFailed = copyCount == 0 && copy->Position() < copyEnd;
+        const bool sourceFailed = *sourceCount == 0 && source->Position() < size;
+        const bool copyFailed = *copyCount == 0 && copy->Position() < copyEnd;
         if (sourceFailed || copyFailed) {
             s.ReadFailed = s.ReadFailed || sourceFailed;
             s.CopyReadFailed = s.CopyReadFailed || copyFailed;
-            return false;
+            return Compared::Different;
         }
 
-        if (equal &&
-            (copyCount != sourceCount || std::memcmp(sourceBlock, copyBlock, sourceCount) != 0)) {
+        if (equal && (*copyCount != *sourceCount ||
+                      std::memcmp(sourceBlock, copyBlock, *sourceCount) != 0)) {
             equal = false;
         }
     }
@@ -69,7 +95,11 @@ bool FilesEqual(Session& s, const std::string& sourcePath, const std::string& co
     const bool copyFailed = copy->Position() < copyEnd;
     s.ReadFailed = s.ReadFailed || sourceFailed;
     s.CopyReadFailed = s.CopyReadFailed || copyFailed;
-    return equal && !sourceFailed && !copyFailed;
+    return equal && !sourceFailed && !copyFailed ? Compared::Equal : Compared::Different;
+}
+
+bool FilesEqual(Session& s, const std::string& sourcePath, const std::string& copyPath) {
+    return CompareFiles(s, sourcePath, copyPath) == Compared::Equal;
 }
 
 void StepCompareBinary(Session& s) {
@@ -101,10 +131,17 @@ void StepCompareBinary(Session& s) {
             return;
         }
 
+        // An aborted file keeps the text it had: half a comparison has no verdict.
+        std::string previous = row.ResultText;
         s.table.SetResult(i, verdict::kCheckingBinary);
         s.ReadFailed = false;
         s.CopyReadFailed = false;
-        if (FilesEqual(s, sourcePath, copyPath)) {
+        const Compared compared = CompareFiles(s, sourcePath, copyPath);
+        if (compared == Compared::Aborted) {
+            s.table.SetResult(i, std::move(previous));
+            return;
+        }
+        if (compared == Compared::Equal) {
             s.table.SetResult(i, text::kOK);
         } else {
             std::string result = verdict::kBinaryMismatch;

@@ -11,10 +11,21 @@ class Session;
 // Size of the blocks read from each side in turn.
 inline constexpr std::size_t kCompareBlock = 1000000;
 
-// True only when both files were read to the end of the source's size without a failed read
-// and every byte was equal. The caller clears ReadFailed and CopyReadFailed first; afterwards
-// they tell which side failed. Both files are opened exclusively; an open failure throws
-// RunError "ファイル %s は開けません" with the path that would not open.
+enum class Compared {
+    Equal,
+    Different,  // or a read failed: ReadFailed / CopyReadFailed say which side
+    Aborted,    // an abort was asked for while the files were read
+};
+
+// Compares the two files block by block. Equal only when both files were read to the end of the
+// source's size without a failed read and every byte was equal. The caller clears ReadFailed and
+// CopyReadFailed first; afterwards they tell which side failed. Both files are opened exclusively;
+// an open failure throws RunError "ファイル %s は開けません" with the path that would not open.
+// Every read runs on the session's workers while the window keeps handling its messages; an abort
+// stops the comparison at once, leaving a read that stalls to its worker.
+Compared CompareFiles(Session& s, const std::string& sourcePath, const std::string& copyPath);
+
+// CompareFiles(...) == Compared::Equal.
 bool FilesEqual(Session& s, const std::string& sourcePath, const std::string& copyPath);
 
 }  // namespace korvane

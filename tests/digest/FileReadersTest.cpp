@@ -1,6 +1,8 @@
 // The file readers on real files: digests, chunking, gauge and pump rule, read errors, aborts.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -73,6 +75,23 @@ TEST_F(FileReadersTest, DigestPumpsOnlyAtNewEvenPercentages) {
     for (int p = 2; p <= 98; p += 2) expected.push_back("gauge:file:" + std::to_string(p));
     EXPECT_EQ(window.EventsWith("gauge:"), expected);
     EXPECT_EQ(window.pumps, 49);
+}
+
+TEST_F(FileReadersTest, DigestAlsoPumpsAsTimePassesWithTheGaugeUnchanged) {
+    // A slow drive: every chunk takes longer than the pacing interval.
+    tree.WritePattern("BIG", 64000 * 100 + 32000);
+    clock.perLook = std::chrono::milliseconds(30);
+    std::vector<std::uint64_t> doneAtPump;
+    window.onPump = [&](int) { doneAtPump.push_back(s.DoneBytes); };
+    FileMd5(s, "Q:\\BIG");
+    Strings expected;
+    for (int p = 2; p <= 98; p += 2) expected.push_back("gauge:file:" + std::to_string(p));
+    EXPECT_EQ(window.EventsWith("gauge:"), expected);
+    // Between percentages the window is still let through, about every chunk.
+    ASSERT_GT(doneAtPump.size(), 90u);
+    for (std::size_t i = 1; i < doneAtPump.size(); ++i) {
+        EXPECT_LE(doneAtPump[i] - doneAtPump[i - 1], 2 * 64000u) << "pump " << i;
+    }
 }
 
 TEST_F(FileReadersTest, DigestOfSmallOrOddPercentFilesLeavesGaugeAlone) {

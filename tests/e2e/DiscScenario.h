@@ -14,6 +14,7 @@
 #include "platform/DriveMap.h"
 #include "platform/HostFileSystem.h"
 #include "support/DiscImage.h"
+#include "support/FakeClock.h"
 #include "support/FakeWindow.h"
 #include "support/TempTree.h"
 
@@ -83,7 +84,11 @@ std::string CsvText(const FileTable& table, const std::string& tree, const Expec
 // A session over drive letters and a folder for its result files.
 class Scenario : public ::testing::Test {
   protected:
-    Scenario() { window.recordGauges = false; }
+    Scenario() {
+        window.recordGauges = false;
+        // Time stands still: the pumps, by number, are the same in every run of a command.
+        s.pacer.SetClock(&clock);
+    }
 
     // Runs CSV出力 into a fresh file and returns what was written.
     std::string ExportCsv();
@@ -95,6 +100,7 @@ class Scenario : public ::testing::Test {
     DriveMap drives;
     std::unique_ptr<FileSystem> files = MakeHostFileSystem(drives);
     FakeWindow window;
+    FakeClock clock;
     Session s{window, *files, &drives};
 };
 

@@ -396,3 +396,101 @@ void FakeDrive::Insert(const std::string& image) {
 }
 
 }  // namespace korvane::test
+
+namespace korvane::test {
+
+std::string FaultFsProblem() {
+#ifdef KORVANE_FAULTFS
+    if (access("/dev/fuse", R_OK | W_OK) != 0) return "/dev/fuse is not usable";
+    if (access(KORVANE_FAULTFS, X_OK) != 0) return std::string(KORVANE_FAULTFS) + " is missing";
+    if (!OnPath("fusermount") && !OnPath("fusermount3")) return "fusermount is missing";
+    return {};
+#else
+    return "korvane-faultfs was not built (no libfuse3)";
+#endif
+}
+
+FaultyDrive::FaultyDrive(DriveMap& drives, char letter, const std::string& folder,
+                         const DriveFaults& faults)
+    : drives_(drives), letter_(letter) {
+#ifdef KORVANE_FAULTFS
+    static const bool swept = (RemoveStaleMounts(), true);
+    (void)swept;
+    std::string pattern =
+        (fs::temp_directory_path() / (kMountPrefix + std::to_string(getpid()) + "-XXXXXX"))
+            .string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a mount point");
+    mountPoint_ = pattern;
+
+    std::vector<std::string> args{KORVANE_FAULTFS, folder, mountPoint_, "-f"};
+    if (!faults.rate.empty()) args.push_back("--rate=" + faults.rate);
+    if (!faults.stallFile.empty()) {
+        args.push_back("--stall=" + faults.stallFile + ":" + std::to_string(faults.stallAt) + ":" +
+                       std::to_string(faults.stallSeconds));
+    }
+    if (!faults.eioFile.empty()) {
+        args.push_back("--eio=" + faults.eioFile + ":" + std::to_string(faults.eioAt));
+    }
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child < 0) {
+        rmdir(mountPoint_.c_str());
+        throw std::runtime_error("fork failed");
+    }
+    if (child == 0) {
+        // A test process that dies outright takes its drives with it.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) _exit(1);
+        const int null = open("/dev/null", O_RDWR);
+        if (null >= 0) {
+            dup2(null, STDIN_FILENO);
+            dup2(null, STDOUT_FILENO);
+            dup2(null, STDERR_FILENO);
+        }
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    pid_ = child;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!IsMounted(mountPoint_)) {
+        int status = 0;
+        const bool ended = waitpid(child, &status, WNOHANG) == child;
+        if (ended || std::chrono::steady_clock::now() > until) {
+            if (!ended) {
+                kill(child, SIGKILL);
+                Reap(child, std::chrono::seconds(5));
+            }
+            DetachMount(mountPoint_);
+            rmdir(mountPoint_.c_str());
+            throw std::runtime_error("korvane-faultfs could not mount " + folder);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    drives_.Set(letter_, mountPoint_);
+#else
+    (void)faults;
+    throw std::runtime_error("korvane-faultfs was not built; cannot mount " + folder);
+#endif
+}
+
+FaultyDrive::~FaultyDrive() {
+    drives_.Remove(letter_);
+    if (IsMounted(mountPoint_)) DetachMount(mountPoint_);
+    if (pid_ > 0) {
+        // A lazy unmount leaves the process serving a read that is still stalled: end it.
+        if (!Reap(pid_, std::chrono::seconds(2))) {
+            kill(pid_, SIGTERM);
+            if (!Reap(pid_, std::chrono::seconds(3))) {
+                kill(pid_, SIGKILL);
+                Reap(pid_, std::chrono::seconds(5));
+            }
+        }
+    }
+    rmdir(mountPoint_.c_str());
+}
+
+}  // namespace korvane::test

@@ -132,6 +132,40 @@ class FakeDrive {
     std::unique_ptr<MountedDisc> disc_;
 };
 
+// Why korvane-faultfs, the test filesystem for slow and failing drives, cannot be mounted here
+// (not built, no /dev/fuse), or empty text when it can.
+std::string FaultFsProblem();
+
+// How a FaultyDrive misbehaves; a field left at its default does nothing.
+struct DriveFaults {
+    std::string rate;           // read rate, "10M" for ten million bytes a second
+    std::string stallFile;      // a path under the folder, "DATA/A.BIN"
+    std::uint64_t stallAt = 0;  // the read that reaches this offset waits first
+    double stallSeconds = 0;
+    std::string eioFile;  // reads from this offset on fail with EIO, after any stall
+    std::uint64_t eioAt = 0;
+};
+
+// A host folder seen through korvane-faultfs at a fresh temporary mount point, put behind a
+// drive letter. The destructor unmounts and removes the letter, also when the test failed; a
+// read still stalled then fails at once.
+class FaultyDrive {
+  public:
+    FaultyDrive(DriveMap& drives, char letter, const std::string& folder,
+                const DriveFaults& faults);
+    ~FaultyDrive();
+    FaultyDrive(const FaultyDrive&) = delete;
+    FaultyDrive& operator=(const FaultyDrive&) = delete;
+
+    const std::string& mountPoint() const { return mountPoint_; }
+
+  private:
+    DriveMap& drives_;
+    char letter_;
+    std::string mountPoint_;
+    pid_t pid_ = -1;
+};
+
 // Clears mounts and mount points left behind by test runs that were killed outright.
 void RemoveStaleMounts();
 

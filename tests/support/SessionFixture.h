@@ -8,6 +8,7 @@
 #include "core/Session.h"
 #include "platform/DriveMap.h"
 #include "platform/HostFileSystem.h"
+#include "support/FakeClock.h"
 #include "support/FakeWindow.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TempTree.h"
@@ -15,10 +16,12 @@
 namespace korvane::test {
 
 class SessionFixture : public ::testing::Test {
-protected:
+  protected:
     SessionFixture() {
         drives.Set('Q', tree.root());
         window.master = "Q:\\";
+        // Time stands still unless a test moves it: the pumps follow the gauge steps alone.
+        s.pacer.SetClock(&clock);
     }
 
     TempTree tree;
@@ -26,6 +29,7 @@ protected:
     std::unique_ptr<FileSystem> host = MakeHostFileSystem(drives);
     FaultyFileSystem fs{*host};
     FakeWindow window;
+    FakeClock clock;
     Session s{window, fs};
 };
 

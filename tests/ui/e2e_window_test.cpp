@@ -13,6 +13,7 @@
 #include "core/Session.h"
 #include "support/DiscImage.h"
 #include "support/TempTree.h"
+#include "ui/CommandLauncher.h"
 #include "ui/FileTableModel.h"
 #include "ui/Form1.h"
 
@@ -118,6 +119,7 @@ void E2eWindowTest::twoDriveCompareOfMountedDiscs() {
     QTest::mouseClick(w.RadioGroup1Items[1], Qt::LeftButton);
     ClickRow(w.ListBox1, RowOfMount(w.ListBox1, copyDisc.mountPoint()));
     w.N11->trigger();
+    QTRY_VERIFY(w.launcher()->Idle());
 
     QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
     const auto& rows = w.session().table.Rows();

@@ -18,6 +18,7 @@
 
 #include "ScriptedPrompter.h"
 #include "core/Session.h"
+#include "ui/CommandLauncher.h"
 #include "ui/Form1.h"
 #include "ui/Gauge.h"
 
@@ -216,6 +217,7 @@ void WindowLayoutTest::menuItemsReachTheirCommands() {
     Fixture f;
     // No source drive is chosen: each command names itself and is refused by the dispatcher.
     f.form->findChild<QAction*>(action)->trigger();
+    QTRY_VERIFY(f.form->launcher()->Idle());
     QCOMPARE(f.form->StatusPanels[0]->text(), commandPanel);
     QCOMPARE(f.form->PanelText(StatusPanel::Command), commandPanel.toStdString());
     QCOMPARE(f.prompter->messages, QStringList{QStringLiteral("比較元ドライブを指定してください")});

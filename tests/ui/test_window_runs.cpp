@@ -17,6 +17,7 @@
 #include "ScriptedPrompter.h"
 #include "core/Session.h"
 #include "support/TempTree.h"
+#include "ui/CommandLauncher.h"
 #include "ui/FileTableModel.h"
 #include "ui/Form1.h"
 #include "ui/Gauge.h"
@@ -116,6 +117,7 @@ void RunOneDriveCompare(Fixture& f, const Discs& discs) {
         if (text == kExchange) w.driveMap().Set('Q', discs.copy);
     };
     w.N11->trigger();
+    QTRY_VERIFY(w.launcher()->Idle());
 }
 
 }  // namespace
@@ -403,6 +405,7 @@ void WindowRunsTest::twoDriveCompareThroughTheWindow() {
     QTest::mouseClick(w.RadioGroup1Items[1], Qt::LeftButton);
     ClickRow(w.ListBox1, RowStartingWith(w.ListBox1, "R:\\"));
     w.N11->trigger();
+    QTRY_VERIFY(w.launcher()->Idle());
     QVERIFY(f.prompter->messages.isEmpty());
     auto rows = RowsByName(w);
     QCOMPARE(rows["A.TXT"].ResultText, std::string("OK"));
@@ -421,6 +424,7 @@ void WindowRunsTest::digestListSavedAndLoadedThroughDialogs() {
     const QString list = QString::fromStdString(discs.tree.Host("一覧.txt"));
     f.prompter->saveAnswers.push_back(list);
     w.CRC321->trigger();
+    QTRY_VERIFY(w.launcher()->Idle());
     QCOMPARE(f.prompter->saveRequests.size(), std::size_t(1));
     QCOMPARE(f.prompter->saveRequests[0].filter, std::string("*.txt(*.txt)|*.txt"));
     QVERIFY(std::filesystem::exists(std::filesystem::path(list.toStdString())));
@@ -428,6 +432,7 @@ void WindowRunsTest::digestListSavedAndLoadedThroughDialogs() {
     w.driveMap().Set('Q', discs.copy);
     f.prompter->openAnswers.push_back(list);
     w.CRC322->trigger();
+    QTRY_VERIFY(w.launcher()->Idle());
     QCOMPARE(f.prompter->openRequests.size(), std::size_t(1));
     QCOMPARE(w.StatusPanels[0]->text(), QStringLiteral("MD5読込-比較"));
     QCOMPARE(w.StatusPanels[2]->text(), QStringLiteral("正常に終了しました"));
@@ -468,6 +473,7 @@ void WindowRunsTest::inputsDuringARunAreRefused() {
         w.driveMap().Set('Q', discs.copy);
     };
     w.N11->trigger();
+    QTRY_VERIFY(w.launcher()->Idle());
 
     QCOMPARE(seen.beeps, 4);
     QCOMPARE(seen.master, QStringLiteral("Q:\\"));
@@ -498,6 +504,7 @@ void WindowRunsTest::abortDuringARunEndsIt() {
         if (text == kExchange) w.N9->trigger();
     };
     w.N11->trigger();
+    QTRY_VERIFY(w.launcher()->Idle());
     QCOMPARE(f.prompter->messages, (QStringList{kExchange, kAborted}));
     QVERIFY(!LogLines(w.Memo2).contains(QStringLiteral("MD5比較中")));
     QVERIFY(!w.session().AbortRequested);
@@ -518,6 +525,7 @@ void WindowRunsTest::closingDuringARunWaitsForIt() {
         QVERIFY(w.isVisible());
     };
     w.N11->trigger();
+    QTRY_VERIFY(w.launcher()->Idle());
     QVERIFY(!closedDuringRun);
     QCOMPARE(f.prompter->messages, (QStringList{kExchange, kAborted}));
     QTRY_VERIFY(!w.isVisible());

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -97,6 +98,20 @@ class PosixFile : public File {
         return got;
     }
 
+    std::size_t ReadCached(void* buffer, std::size_t n) override {
+        if (failed_ || !noWait_ || n == 0) return 0;
+        iovec part{buffer, std::min(n, kMaxReadChunk)};
+        const ssize_t r = ::preadv2(fd_, &part, 1, -1, RWF_NOWAIT);
+        if (r > 0) {
+            position_ += static_cast<std::uint64_t>(r);
+            return static_cast<std::size_t>(r);
+        }
+        // A file system that cannot tell is not asked again; anything else (nothing cached,
+        // an error) is left to the blocking read, which reports it.
+        if (r < 0 && (errno == EOPNOTSUPP || errno == EINVAL || errno == ENOSYS)) noWait_ = false;
+        return 0;
+    }
+
     std::uint64_t Position() const override { return position_; }
     std::uint64_t Size() const override { return size_; }
 
@@ -105,6 +120,7 @@ class PosixFile : public File {
     std::uint64_t size_;
     std::uint64_t position_ = 0;
     bool failed_ = false;
+    bool noWait_ = true;
 };
 
 // The mask new files get, read without the set-and-restore dance of umask(2) where possible,
