@@ -253,14 +253,16 @@ demo_discs_down() {
 }
 
 # Unmounts and removes the demo discs however the script ends; a disc left mounted makes the
-# exit status 1.
+# exit status 1. A second Ctrl-C (or one sent to the whole process group, as timeout does) must
+# not cut the unmounting short, so once the script is ending further signals are ignored.
 demo_discs_trap() {
-    trap 'demo_discs_down || exit 1' EXIT
+    trap 'trap "" INT TERM; demo_discs_down || exit 1' EXIT
     trap 'demo_interrupted' INT
-    trap 'exit 143' TERM
+    trap 'trap "" INT TERM; exit 143' TERM
 }
 
 demo_interrupted() {
+    trap '' INT TERM
     if ((DEMO_INT_STATUS == 0)); then
         echo "Stopping: closing the window${DEMO_SCREEN_PID:+, the virtual screen} and the demo discs."
     fi
