@@ -133,6 +133,10 @@ Form1::Form1(std::unique_ptr<Prompter> prompter, QWidget* parent)
     // runs' looks is still seen as another mount.
     connect(driveWatcher_, &DriveWatcher::mountsChanged, this, [this] { driveMap_.Refresh(); });
     connect(driveWatcher_, &DriveWatcher::drivesChanged, this, &Form1::DrivesChanged);
+    // The mount table signals a change once to whoever polls first: a run started from the same
+    // pass of the event loop polls it again in its pumps, and the signal is gone. So the lists
+    // look at the drives once after every run as well.
+    connect(launcher_, &CommandLauncher::done, this, &Form1::DrivesChanged);
     move(200, 215);
     resize(882, 493);
     Guarded([this] { FormCreate(); });

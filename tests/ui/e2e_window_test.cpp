@@ -161,6 +161,7 @@ void E2eWindowTest::discMountedAfterStartUpIsReadAndListed() {
 
     drive.Insert(work.Host("late.iso"));
     w.N2->trigger();  // リードエラーテスト, before the window has heard of the disc
+    QTRY_VERIFY(w.launcher()->Idle());
     QCOMPARE(w.session().table.Rows().size(), std::size_t(2));
     QCOMPARE(w.session().table.Rows()[1].ResultText, std::string("OK"));
     // An image mount names no label of its own: the folder's name stands for it.
