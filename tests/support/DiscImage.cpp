@@ -122,6 +122,27 @@ bool Reap(pid_t pid, std::chrono::milliseconds timeout) {
     }
 }
 
+// Starts a FUSE daemon in the foreground with no terminal output: -1 when fork failed. A test
+// process that dies outright takes its mounts with it: the daemons unmount on SIGTERM.
+pid_t SpawnQuiet(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child != 0) return child;
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(1);
+    const int null = open("/dev/null", O_RDWR);
+    if (null >= 0) {
+        dup2(null, STDIN_FILENO);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+    }
+    execvp(argv[0], argv.data());
+    _exit(127);
+}
+
 }  // namespace
 
 std::string DiscToolsProblem() {
@@ -304,27 +325,12 @@ MountedDisc::~MountedDisc() {
 
 void MountedDisc::Mount(const std::string& image) {
     if ((image + device_).find(',') != std::string::npos) throw std::runtime_error("comma");
-    const pid_t parent = getpid();
-    const pid_t child = fork();
+    // Named after its image, the mount shows the disc's own label to the drive discovery;
+    // named after a drive, it is the disc in that drive.
+    const std::string options =
+        "fsname=" + (device_.empty() ? image : device_) + ",subtype=fuseiso";
+    const pid_t child = SpawnQuiet({"fuseiso", "-n", image, mountPoint_, "-f", "-o", options});
     if (child < 0) throw std::runtime_error("fork failed");
-    if (child == 0) {
-        // A test process that dies outright takes its discs with it: fuseiso unmounts on SIGTERM.
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent) _exit(1);
-        const int null = open("/dev/null", O_RDWR);
-        if (null >= 0) {
-            dup2(null, STDIN_FILENO);
-            dup2(null, STDOUT_FILENO);
-            dup2(null, STDERR_FILENO);
-        }
-        // Named after its image, the mount shows the disc's own label to the drive discovery;
-        // named after a drive, it is the disc in that drive.
-        const std::string options =
-            "fsname=" + (device_.empty() ? image : device_) + ",subtype=fuseiso";
-        execlp("fuseiso", "fuseiso", "-n", image.c_str(), mountPoint_.c_str(), "-f", "-o",
-               options.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
     pid_ = child;
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!IsMounted(mountPoint_)) {
@@ -431,28 +437,10 @@ FaultyDrive::FaultyDrive(DriveMap& drives, char letter, const std::string& folde
     if (!faults.eioFile.empty()) {
         args.push_back("--eio=" + faults.eioFile + ":" + std::to_string(faults.eioAt));
     }
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    const pid_t parent = getpid();
-    const pid_t child = fork();
+    const pid_t child = SpawnQuiet(std::move(args));
     if (child < 0) {
         rmdir(mountPoint_.c_str());
         throw std::runtime_error("fork failed");
-    }
-    if (child == 0) {
-        // A test process that dies outright takes its drives with it.
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent) _exit(1);
-        const int null = open("/dev/null", O_RDWR);
-        if (null >= 0) {
-            dup2(null, STDIN_FILENO);
-            dup2(null, STDOUT_FILENO);
-            dup2(null, STDERR_FILENO);
-        }
-        execv(argv[0], argv.data());
-        _exit(127);
     }
     pid_ = child;
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
