@@ -42,58 +42,37 @@ Compared CompareFiles(Session& s, const std::string& sourcePath, const std::stri
     const std::uint64_t copyEnd = std::min(copy->Size(), size);
 
     // The buffers are reused across files and never cleared, so only bytes this block delivered
-    // on both sides may be compared. Each side has two halves: while one block is compared the
-    // workers read the next into the other.
-    unsigned char* sourceBlock = s.sourceBuffer.Get(2 * kCompareBlock);
-    unsigned char* copyBlock = s.copyBuffer.Get(2 * kCompareBlock);
-    unsigned char* sourceNext = sourceBlock + kCompareBlock;
-    unsigned char* copyNext = copyBlock + kCompareBlock;
+    // on both sides may be compared.
+    unsigned char* sourceBlock = s.sourceBuffer.Get(kCompareBlock);
+    unsigned char* copyBlock = s.copyBuffer.Get(kCompareBlock);
     const auto giveUp = [&] {
         GiveUpRead(s, s.readAhead, source, s.sourceBuffer);
         GiveUpRead(s, s.copyAhead, copy, s.copyBuffer);
         return Compared::Aborted;
     };
 
-    // Set while a worker holds its file, reading the next block into the spare half.
-    bool sourceAhead = false;
-    bool copyAhead = false;
-    bool copyIntoNext = false;  // the copy's read out fills the spare half, not this block's
     const std::uint64_t blocks = size / kCompareBlock + 1;
     for (std::uint64_t k = 1; k <= blocks; ++k) {
         w.SetGauge(GaugeId::File, static_cast<int>(100 * k / blocks));
         PumpMessages(s);
-        if (s.AbortRequested) return giveUp();
+        if (s.AbortRequested) return Compared::Aborted;
 
         // Neither side is read on this thread unless it is served from memory or at its end
         // already. A large copy block is read on its own worker while the source is read, and
         // neither file is touched here until its worker is done with it.
-        if (!copyAhead) {
-            copyAhead = size >= kCompareBlock && copy->Position() < copyEnd &&
-                        s.copyAhead.Begin(*copy, copyBlock, kCompareBlock);
-        }
-        std::optional<std::size_t> sourceCount;
-        if (sourceAhead) {
-            sourceCount = AwaitRead(s, s.readAhead);
-            if (sourceCount) std::swap(sourceBlock, sourceNext);
-            sourceAhead = false;
-        } else {
-            sourceCount = source->Position() < size
-                              ? ReadPaced(s, s.readAhead, *source, sourceBlock, kCompareBlock)
-                              : source->Read(sourceBlock, kCompareBlock);
-        }
+        const bool copyAhead = size >= kCompareBlock && copy->Position() < copyEnd &&
+                               s.copyAhead.Begin(*copy, copyBlock, kCompareBlock);
+        const std::optional<std::size_t> sourceCount =
+            source->Position() < size
+                ? ReadPaced(s, s.readAhead, *source, sourceBlock, kCompareBlock)
+                : source->Read(sourceBlock, kCompareBlock);
         if (!sourceCount) return giveUp();
         s.DoneBytes += *sourceCount;
-        std::optional<std::size_t> copyCount;
-        if (copyAhead) {
-            copyCount = AwaitRead(s, s.copyAhead);
-            if (copyCount && copyIntoNext) std::swap(copyBlock, copyNext);
-            copyAhead = false;
-            copyIntoNext = false;
-        } else {
-            copyCount = copy->Position() < copyEnd
-                            ? ReadPaced(s, s.copyAhead, *copy, copyBlock, kCompareBlock)
-                            : copy->Read(copyBlock, kCompareBlock);
-        }
+        const std::optional<std::size_t> copyCount =
+            copyAhead ? AwaitRead(s, s.copyAhead)
+            : copy->Position() < copyEnd
+                ? ReadPaced(s, s.copyAhead, *copy, copyBlock, kCompareBlock)
+                : copy->Read(copyBlock, kCompareBlock);
         if (!copyCount) return giveUp();
 
         const bool sourceFailed = *sourceCount == 0 && source->Position() < size;
@@ -104,14 +83,6 @@ Compared CompareFiles(Session& s, const std::string& sourcePath, const std::stri
             return Compared::Different;
         }
 
-        // The next block is asked for before this one is compared, exactly as the next pass
-        // would ask for it, and only after two whole blocks: a short read is where a damaged
-        // sector is, and is not read past ahead of time.
-        if (*sourceCount == kCompareBlock && *copyCount == kCompareBlock &&
-            source->Position() < size && copy->Position() < copyEnd) {
-            sourceAhead = s.readAhead.Begin(*source, sourceNext, kCompareBlock);
-            copyAhead = copyIntoNext = s.copyAhead.Begin(*copy, copyNext, kCompareBlock);
-        }
         if (equal && (*copyCount != *sourceCount ||
                       std::memcmp(sourceBlock, copyBlock, *sourceCount) != 0)) {
             equal = false;
