@@ -90,6 +90,10 @@ class Session {
     ReadAhead readAhead;
     ReadAhead copyAhead;
 
+    // Reads that had to wait for the drive (not served from memory): the digest workers read
+    // ahead only where rows come from memory.
+    std::uint64_t readsNotInMemory = 0;
+
     // When the readers pump besides their gauge steps.
     PumpPacer pacer{&SteadyClock()};
 };

@@ -1,5 +1,7 @@
 // The "calc MD5" and "rd test" steps: every listed file read once, its verdict in its row.
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -7,6 +9,7 @@
 #include "core/Session.h"
 #include "core/Steps.h"
 #include "core/Texts.h"
+#include "digest/DigestAhead.h"
 #include "digest/FileReaders.h"
 
 namespace korvane {
@@ -29,8 +32,16 @@ void ForEachFile(Session& s, Focus focus, ReadRow readRow) {
 }  // namespace
 
 void StepCalcMd5(Session& s) {
-    ForEachFile(s, Focus::Leave, [&s](std::size_t i, const std::string& path) {
-        std::string digest = FileMd5(s, path);
+    // The rows' files are digested on the workers ahead of this loop where they are in memory;
+    // each row is still filled in its turn, its gauge and pumps as if it were read here.
+    DigestAhead ahead(
+        s, [&s](std::size_t i) { return s.table.Row(i).Path(); }, s.table.Count(),
+        ListedSizes(s.table));
+    ForEachFile(s, Focus::Leave, [&s, &ahead](std::size_t i, const std::string& path) {
+        const std::shared_ptr<DigestJob> job = ahead.At(i);
+        const std::uint64_t waitedBefore = s.readsNotInMemory;
+        std::string digest = FileMd5(s, path, job.get(), &ahead);
+        if (!job) ahead.RowReadTheUsualWay(s.readsNotInMemory == waitedBefore);
         if (s.ReadFailed) {
             s.table.SetResult(i, text::kReadError);
         } else if (digest != kDigestAborted) {

@@ -10,6 +10,7 @@
 #include "core/RunError.h"
 #include "core/Session.h"
 #include "core/Texts.h"
+#include "digest/DigestAhead.h"
 #include "digest/Md5.h"
 #include "digest/PacedRead.h"
 #include "digest/ReadAhead.h"
@@ -34,17 +35,22 @@ std::string ReportReadError(Session& s, const std::string& path) {
 
 }  // namespace
 
-std::string FileMd5(Session& s, const std::string& path) {
+std::string FileMd5(Session& s, const std::string& path, DigestJob* job, DigestAhead* jobs) {
     // Two chunks: while one is digested the worker reads the next into the other.
     unsigned char* buffer = s.chunkBuffer.Get(2 * kDigestChunk);
     unsigned char* spare = buffer + kDigestChunk;
-    bool aborted = false;
-    std::unique_ptr<File> file = OpenAfterStalledReads(s, path, ShareMode::Read, aborted);
-    if (aborted) return kDigestAborted;
-    if (!file) ThrowCannotOpen(path);
-
+    std::unique_ptr<File> file;
+    // The bytes a digest worker has digested stand for reads: the gauge, the pumps, the abort
+    // points and DoneBytes go chunk by chunk exactly as they do for reads made here.
+    DigestJob* fromJob = jobs ? job : nullptr;
+    if (!fromJob) {
+        bool aborted = false;
+        file = OpenAfterStalledReads(s, path, ShareMode::Read, aborted);
+        if (aborted) return kDigestAborted;
+        if (!file) ThrowCannotOpen(path);
+    }
+    const std::uint64_t size = fromJob ? fromJob->size : file->Size();
     Md5Context& ctx = s.md5;
-    const std::uint64_t size = file->Size();
     ctx.MessageLength = size;
     const unsigned tail = static_cast<unsigned>(size % 64);
     const std::size_t lastChunkBlocks = static_cast<std::size_t>(size % kDigestChunk) / 64;
@@ -66,9 +72,40 @@ std::string FileMd5(Session& s, const std::string& path) {
         ~Settle() { worker.Settle(); }
     } settle{worker};
     const auto giveUp = [&] {
+        // A job's worker reads only from memory and never stalls; it is stopped with the others.
+        if (fromJob) return std::string(kDigestAborted);
         GiveUpRead(s, worker, file, s.chunkBuffer);
         return std::string(kDigestAborted);
     };
+    // Waits until the job has digested `through` bytes or stopped (past the size: until it is
+    // done or stopped, its digest or its file then the caller's). False on abort.
+    const auto awaitJob = [&](std::uint64_t through) {
+        while (fromJob->digested.load(std::memory_order_acquire) < through && !fromJob->Settled()) {
+            if (s.pacer.Due()) {
+                PumpMessages(s);
+                if (s.AbortRequested) return false;
+            }
+            jobs->WaitForProgress(*fromJob, s.pacer.Left());
+        }
+        return true;
+    };
+    // A job that read nothing (its worker found no byte in memory, or never started on it)
+    // leaves its file: the row is read as if no job had been, opened afresh, so a disc gone
+    // meanwhile ends the run as it always does.
+    const auto readNothing = [&] {
+        return fromJob->digested.load(std::memory_order_acquire) == 0 && fromJob->partial.empty();
+    };
+    // A job that stopped short of the end hands over its file, its digest state and the bytes
+    // of the chunk it read in part, and reading goes on here the usual way.
+    const auto takeOver = [&] {
+        file = std::move(fromJob->file);
+        ctx = fromJob->ctx;
+        std::memcpy(buffer, fromJob->partial.data(), fromJob->partial.size());
+        const std::size_t partial = fromJob->partial.size();
+        fromJob = nullptr;
+        return partial;
+    };
+
     // The last chunk asks only for what the size taken at opening leaves, so bytes that a
     // growing file gains meanwhile never reach a digest whose length is already fixed.
     const auto chunkAt = [size](std::uint64_t at) {
@@ -94,7 +131,23 @@ std::string FileMd5(Session& s, const std::string& path) {
 
         const std::size_t want = chunkAt(position);
         std::size_t n = 0;
-        if (ahead) {
+        if (fromJob) {
+            if (!awaitJob(position + want)) return giveUp();
+            if (fromJob->digested.load(std::memory_order_acquire) >= position + want) {
+                s.DoneBytes += want;
+                position += want;
+                continue;
+            }
+            if (readNothing()) {
+                fromJob->file.reset();
+                return FileMd5(s, path);
+            }
+            const std::size_t partial = takeOver();
+            const std::optional<std::size_t> got =
+                ReadPaced(s, worker, *file, buffer + partial, want - partial);
+            if (!got) return giveUp();
+            n = partial + *got;
+        } else if (ahead) {
             const std::optional<std::size_t> got = AwaitRead(s, worker);
             if (!got) return giveUp();
             n = *got;
@@ -125,6 +178,16 @@ std::string FileMd5(Session& s, const std::string& path) {
         }
     }
 
+    if (fromJob) {
+        if (!awaitJob(size + 1)) return giveUp();
+        if (fromJob->state.load() == DigestJob::kDone) {
+            ctx = fromJob->ctx;
+            return fromJob->digest;
+        }
+        // An empty file whose job was never started.
+        fromJob->file.reset();
+        return FileMd5(s, path);
+    }
     // Only a file read whole, to exactly the length the padding will state, has a digest.
     if (cutShort || file->Position() != size) return ReportReadError(s, path);
     Md5Final(ctx, tail);

@@ -6,7 +6,9 @@
 
 namespace korvane {
 
+class DigestAhead;
 class Session;
+struct DigestJob;
 
 // What FileMd5 yields when an abort stops it: never equal to a digest text or to anything a
 // step stores, so a caller can keep the row's previous text.
@@ -15,7 +17,10 @@ inline constexpr char kDigestAborted[] = "\x01(aborted)";
 // The file's digest text (32 lower-case hex digits); "リードエラー" after a read error, having
 // set ReadFailed, the outcome panel and a read-error line; kDigestAborted on abort.
 // Opens with ShareMode::Read; an open failure throws RunError "ファイル %s は開けません".
-std::string FileMd5(Session& s, const std::string& path);
+// With a job of `jobs` for the file, what its worker digested is taken chunk by chunk as if it
+// were read here, and the file is read here from where the job stopped, if it stopped short.
+std::string FileMd5(Session& s, const std::string& path, DigestJob* job = nullptr,
+                    DigestAhead* jobs = nullptr);
 
 // Reads the whole file (ShareMode::Exclusive) to find read errors; sets ReadFailed on one.
 // Returns false only when an abort stopped it before the end.

@@ -71,6 +71,7 @@ std::optional<std::size_t> ReadPaced(Session& s, ReadAhead& worker, File& file,
     const std::size_t cached = file.ReadCached(buffer, n);
     // At the end of the file the rest would read nothing.
     if (cached == n || file.Position() >= file.Size()) return cached;
+    ++s.readsNotInMemory;
     if (!worker.Begin(file, buffer + cached, n - cached)) {
         return cached + file.Read(buffer + cached, n - cached);  // no worker could be started
     }

@@ -1,10 +1,13 @@
 // The "compare MD5" step: every listed file checked on the copy disc against its stored digest.
+#include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/RowLoop.h"
 #include "core/Session.h"
 #include "core/Steps.h"
 #include "core/Texts.h"
+#include "digest/DigestAhead.h"
 #include "digest/FileReaders.h"
 #include "verify/ExtraFiles.h"
 #include "verify/SizeText.h"
@@ -14,12 +17,17 @@ namespace korvane {
 
 void StepCompareMd5(Session& s) {
     Window& w = s.window;
-    ForEachRow(s, [&](std::size_t i) {
+    // A loaded list names the drive it was made on; the copy sits in the chosen source drive.
+    const bool onMaster = w.PanelText(StatusPanel::Command) == text::kCmdLoadCompare;
+    const std::string masterRoot = onMaster ? w.MasterRoot() : std::string();
+    const auto pathOf = [&s, onMaster, &masterRoot](std::size_t i) {
         std::string path = s.table.Row(i).Path();
-        // A loaded list names the drive it was made on; the copy sits in the chosen source drive.
-        if (w.PanelText(StatusPanel::Command) == text::kCmdLoadCompare) {
-            path = OnDrive(std::move(path), w.MasterRoot());
-        }
+        return onMaster ? OnDrive(std::move(path), masterRoot) : path;
+    };
+    // The copy's files are digested ahead where they are in memory, as in the digest step.
+    DigestAhead ahead(s, pathOf, s.table.Count(), ListedSizes(s.table));
+    ForEachRow(s, [&](std::size_t i) {
+        const std::string path = pathOf(i);
 
         if (!s.fs.FileExists(path)) {
             s.table.SetResult(i, text::kFileNotFound);
@@ -38,7 +46,10 @@ void StepCompareMd5(Session& s) {
             return;
         }
 
-        const std::string digest = FileMd5(s, path);
+        const std::shared_ptr<DigestJob> job = ahead.At(i);
+        const std::uint64_t waitedBefore = s.readsNotInMemory;
+        const std::string digest = FileMd5(s, path, job.get(), &ahead);
+        if (!job) ahead.RowReadTheUsualWay(s.readsNotInMemory == waitedBefore);
         // An abort stopped the reading: this row keeps its stored digest, and the abort test at
         // the next row ends the step.
         if (digest == kDigestAborted) return;

@@ -1,6 +1,7 @@
 // The digest and read-test steps over a table of real files: results, reporting, abort, errors.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,35 @@ TEST_F(DigestStepsTest, CalcPutsEveryFilesDigestInItsRow) {
               (Strings{"scroll:0", "scroll:1", "scroll:2", "scroll:3"}));
     EXPECT_TRUE(window.EventsWith("focus:").empty());
     EXPECT_EQ(s.DoneBytes, 1000u + 130000 + 0 + 2500000);
+}
+
+// A large file is started early on a worker and the row after it is done first; still every
+// row is filled in its turn, and the large row's gauge and pumps are those of a file read the
+// usual way.
+TEST_F(DigestStepsTest, LargeFileStartedEarlyIsShownInItsTurnAsIfReadInIt) {
+    AddFile("Q:\\", "A", 1000);
+    AddFile("Q:\\", "LARGE", 33000000);
+    AddFile("Q:\\", "B", 1000);
+    struct Order : FileTableObserver {
+        std::vector<std::size_t> rows;
+        void TableCleared() override {}
+        void RowAppended(std::size_t) override {}
+        void ResultChanged(std::size_t row) override { rows.push_back(row); }
+    } order;
+    s.table.SetObserver(&order);
+
+    StepCalcMd5(s);
+
+    EXPECT_EQ(order.rows, (std::vector<std::size_t>{0, 1, 2}));
+    EXPECT_EQ(Results(),
+              (Strings{OneShotMd5(contents[0]), OneShotMd5(contents[1]), OneShotMd5(contents[2])}));
+    EXPECT_EQ(s.DoneBytes, 33002000u);
+    const auto scroll1 = std::find(window.events.begin(), window.events.end(), "scroll:1");
+    const auto scroll2 = std::find(window.events.begin(), window.events.end(), "scroll:2");
+    const Strings shown(scroll1 + 1, scroll2 - 1);  // up to the row loop's pump for row 2
+    window.events.clear();
+    FileMd5(s, "Q:\\LARGE");
+    EXPECT_EQ(shown, window.events);
 }
 
 TEST_F(DigestStepsTest, ReadTestMarksEveryRowOkAndFocusesEach) {

@@ -2,6 +2,7 @@
 #include "support/FaultyFileSystem.h"
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 #include <utility>
 
@@ -13,7 +14,7 @@ namespace {
 // It watches the owner's vanished flag, so it must not outlive the FaultyFileSystem.
 class FaultyFile : public File {
   public:
-    FaultyFile(std::unique_ptr<File> inner, std::uint64_t limit, const bool& vanished)
+    FaultyFile(std::unique_ptr<File> inner, std::uint64_t limit, const std::atomic<bool>& vanished)
         : inner_(std::move(inner)), limit_(limit), vanished_(vanished) {}
 
     std::size_t Read(void* buffer, std::size_t n) override {
@@ -25,13 +26,21 @@ class FaultyFile : public File {
         if (take < n) failed_ = true;
         return got;
     }
+    // What is in memory up to the limit; the read that reaches the limit is left to Read.
+    std::size_t ReadCached(void* buffer, std::size_t n) override {
+        if (failed_ || vanished_) return 0;
+        const std::uint64_t position = inner_->Position();
+        const std::uint64_t allowed = limit_ > position ? limit_ - position : 0;
+        const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(n, allowed));
+        return take > 0 ? inner_->ReadCached(buffer, take) : 0;
+    }
     std::uint64_t Position() const override { return inner_->Position(); }
     std::uint64_t Size() const override { return inner_->Size(); }
 
   private:
     std::unique_ptr<File> inner_;
     std::uint64_t limit_;
-    const bool& vanished_;
+    const std::atomic<bool>& vanished_;
     bool failed_ = false;
 };
 

@@ -1,6 +1,7 @@
 // A FileSystem decorator that makes chosen reads, opens and listings fail, like a damaged disc.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -11,7 +12,7 @@
 namespace korvane::test {
 
 class FaultyFileSystem : public FileSystem {
-public:
+  public:
     explicit FaultyFileSystem(FileSystem& inner) : inner_(inner) {}
 
     // Reads of the file at this drive path deliver its first `bytes` bytes, then fail: the read
@@ -34,12 +35,12 @@ public:
     bool ReadWhole(const std::string& hostPath, std::string& out) override;
     WriteResult WriteWholeAtomically(const std::string& hostPath, std::string_view data) override;
 
-private:
+  private:
     FileSystem& inner_;
     std::map<std::string, std::uint64_t> readLimits_;
     std::set<std::string> failOpens_;
     std::map<std::string, bool> failListings_;
-    bool vanished_ = false;
+    std::atomic<bool> vanished_{false};  // read by the digest workers too
 };
 
 }  // namespace korvane::test
