@@ -34,11 +34,11 @@ void ForEachFile(Session& s, Focus focus, ReadRow readRow) {
 void StepCalcMd5(Session& s) {
     // The rows' files are digested on the workers ahead of this loop where they are in memory;
     // each row is still filled in its turn, its gauge and pumps as if it were read here.
-    DigestAhead ahead(
-        s, [&s](std::size_t i) { return s.table.Row(i).Path(); }, s.table.Count(),
-        ListedSizes(s.table));
+    RowsAhead ahead(
+        s, [&s](std::size_t i) { return OpenDigestJob(s.fs, s.table.Row(i).Path()); },
+        s.table.Count(), DigestJob::kChunk, kDigestsQueued, ListedSizes(s.table));
     ForEachFile(s, Focus::Leave, [&s, &ahead](std::size_t i, const std::string& path) {
-        const std::shared_ptr<DigestJob> job = ahead.At(i);
+        const auto job = std::static_pointer_cast<DigestJob>(ahead.At(i));
         const std::uint64_t waitedBefore = s.readsNotInMemory;
         std::string digest = FileMd5(s, path, job.get(), &ahead);
         if (!job) ahead.RowReadTheUsualWay(s.readsNotInMemory == waitedBefore);

@@ -35,7 +35,7 @@ std::string ReportReadError(Session& s, const std::string& path) {
 
 }  // namespace
 
-std::string FileMd5(Session& s, const std::string& path, DigestJob* job, DigestAhead* jobs) {
+std::string FileMd5(Session& s, const std::string& path, DigestJob* job, RowsAhead* jobs) {
     // Two chunks: while one is digested the worker reads the next into the other.
     unsigned char* buffer = s.chunkBuffer.Get(2 * kDigestChunk);
     unsigned char* spare = buffer + kDigestChunk;
@@ -77,23 +77,12 @@ std::string FileMd5(Session& s, const std::string& path, DigestJob* job, DigestA
         GiveUpRead(s, worker, file, s.chunkBuffer);
         return std::string(kDigestAborted);
     };
-    // Waits until the job has digested `through` bytes or stopped (past the size: until it is
-    // done or stopped, its digest or its file then the caller's). False on abort.
-    const auto awaitJob = [&](std::uint64_t through) {
-        while (fromJob->digested.load(std::memory_order_acquire) < through && !fromJob->Settled()) {
-            if (s.pacer.Due()) {
-                PumpMessages(s);
-                if (s.AbortRequested) return false;
-            }
-            jobs->WaitForProgress(*fromJob, s.pacer.Left());
-        }
-        return true;
-    };
+    const auto awaitJob = [&](std::uint64_t through) { return jobs->Await(*fromJob, through); };
     // A job that read nothing (its worker found no byte in memory, or never started on it)
     // leaves its file: the row is read as if no job had been, opened afresh, so a disc gone
     // meanwhile ends the run as it always does.
     const auto readNothing = [&] {
-        return fromJob->digested.load(std::memory_order_acquire) == 0 && fromJob->partial.empty();
+        return fromJob->done.load(std::memory_order_acquire) == 0 && fromJob->partial.empty();
     };
     // A job that stopped short of the end hands over its file, its digest state and the bytes
     // of the chunk it read in part, and reading goes on here the usual way.
@@ -133,7 +122,7 @@ std::string FileMd5(Session& s, const std::string& path, DigestJob* job, DigestA
         std::size_t n = 0;
         if (fromJob) {
             if (!awaitJob(position + want)) return giveUp();
-            if (fromJob->digested.load(std::memory_order_acquire) >= position + want) {
+            if (fromJob->done.load(std::memory_order_acquire) >= position + want) {
                 s.DoneBytes += want;
                 position += want;
                 continue;
@@ -180,7 +169,7 @@ std::string FileMd5(Session& s, const std::string& path, DigestJob* job, DigestA
 
     if (fromJob) {
         if (!awaitJob(size + 1)) return giveUp();
-        if (fromJob->state.load() == DigestJob::kDone) {
+        if (fromJob->state.load() == AheadJob::kDone) {
             ctx = fromJob->ctx;
             return fromJob->digest;
         }

@@ -6,7 +6,7 @@
 
 namespace korvane {
 
-class DigestAhead;
+class RowsAhead;
 class Session;
 struct DigestJob;
 
@@ -20,7 +20,7 @@ inline constexpr char kDigestAborted[] = "\x01(aborted)";
 // With a job of `jobs` for the file, what its worker digested is taken chunk by chunk as if it
 // were read here, and the file is read here from where the job stopped, if it stopped short.
 std::string FileMd5(Session& s, const std::string& path, DigestJob* job = nullptr,
-                    DigestAhead* jobs = nullptr);
+                    RowsAhead* jobs = nullptr);
 
 // Reads the whole file (ShareMode::Exclusive) to find read errors; sets ReadFailed on one.
 // Returns false only when an abort stopped it before the end.

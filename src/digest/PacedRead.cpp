@@ -7,6 +7,7 @@
 
 #include "core/Session.h"
 #include "digest/ReadAhead.h"
+#include "digest/RowsAhead.h"
 #include "platform/FileSystem.h"
 
 namespace korvane {
@@ -68,7 +69,7 @@ std::unique_ptr<File> OpenAfterStalledReads(Session& s, const std::string& path,
 std::optional<std::size_t> ReadPaced(Session& s, ReadAhead& worker, File& file,
                                      unsigned char* buffer, std::size_t n) {
     // From the page cache a hand-over to the worker would cost more than the read itself.
-    const std::size_t cached = file.ReadCached(buffer, n);
+    const std::size_t cached = ReadFromMemory(file, buffer, n, 2);
     // At the end of the file the rest would read nothing.
     if (cached == n || file.Position() >= file.Size()) return cached;
     ++s.readsNotInMemory;

@@ -14,67 +14,118 @@
 #include "core/Texts.h"
 #include "digest/PacedRead.h"
 #include "digest/ReadAhead.h"
+#include "digest/RowsAhead.h"
+#include "verify/CompareAhead.h"
 #include "verify/ExtraFiles.h"
 #include "verify/SizeText.h"
 #include "verify/Verdicts.h"
 
 namespace korvane {
 
-Compared CompareFiles(Session& s, const std::string& sourcePath, const std::string& copyPath) {
+Compared CompareFiles(Session& s, const std::string& sourcePath, const std::string& copyPath,
+                      CompareJob* job, RowsAhead* jobs) {
     Window& w = s.window;
-    bool aborted = false;
-    std::unique_ptr<File> source =
-        OpenAfterStalledReads(s, sourcePath, ShareMode::Exclusive, aborted);
-    if (aborted) return Compared::Aborted;
-    if (!source) ThrowCannotOpen(sourcePath);
-    std::unique_ptr<File> copy = OpenAfterStalledReads(s, copyPath, ShareMode::Exclusive, aborted);
-    if (aborted) return Compared::Aborted;
-    if (!copy) ThrowCannotOpen(copyPath);  // the source closes on the way out
+    // The blocks a worker has compared stand for reads: the gauge, the pumps, the abort points
+    // and DoneBytes go block by block exactly as they do for reads made here.
+    CompareJob* fromJob = jobs ? job : nullptr;
+    if (fromJob) {
+        if (!jobs->Await(*fromJob, 1)) return Compared::Aborted;
+        if (fromJob->done.load(std::memory_order_acquire) == 0 &&
+            fromJob->state.load() != AheadJob::kDone) {
+            // Not a whole block from memory: the files are opened afresh and read here, as if
+            // no job had been; the job's exclusive opens are let go first.
+            fromJob->source.reset();
+            fromJob->copy.reset();
+            fromJob = nullptr;
+        }
+    }
+    std::unique_ptr<File> source;
+    std::unique_ptr<File> copy;
+    if (!fromJob) {
+        bool aborted = false;
+        source = OpenAfterStalledReads(s, sourcePath, ShareMode::Exclusive, aborted);
+        if (aborted) return Compared::Aborted;
+        if (!source) ThrowCannotOpen(sourcePath);
+        copy = OpenAfterStalledReads(s, copyPath, ShareMode::Exclusive, aborted);
+        if (aborted) return Compared::Aborted;
+        if (!copy) ThrowCannotOpen(copyPath);  // the source closes on the way out
+    }
     // Declared after the files, so on every way out the workers are done before they close.
     struct Settle {
         ReadAhead& worker;
         ~Settle() { worker.Settle(); }
     } settleSource{s.readAhead}, settleCopy{s.copyAhead};
 
-    const std::uint64_t size = source->Size();
+    const std::uint64_t size = fromJob ? fromJob->size : source->Size();
     // A copy of another length can only differ; its bytes past the source's end are not read.
-    bool equal = copy->Size() == size;
-    const std::uint64_t copyEnd = std::min(copy->Size(), size);
+    // A job is only made for two files of the same length.
+    bool equal = fromJob || copy->Size() == size;
+    const std::uint64_t copyEnd = fromJob ? size : std::min(copy->Size(), size);
 
     // The buffers are reused across files and never cleared, so only bytes this block delivered
     // on both sides may be compared.
     unsigned char* sourceBlock = s.sourceBuffer.Get(kCompareBlock);
     unsigned char* copyBlock = s.copyBuffer.Get(kCompareBlock);
     const auto giveUp = [&] {
+        // A job's worker reads only from memory and never stalls; it is stopped with the others.
+        if (fromJob) return Compared::Aborted;
         GiveUpRead(s, s.readAhead, source, s.sourceBuffer);
         GiveUpRead(s, s.copyAhead, copy, s.copyBuffer);
         return Compared::Aborted;
     };
+    // Bytes of the current block already in the buffers, handed over by a job that stopped.
+    std::size_t sourceHave = 0;
+    std::size_t copyHave = 0;
 
     const std::uint64_t blocks = size / kCompareBlock + 1;
     for (std::uint64_t k = 1; k <= blocks; ++k) {
         w.SetGauge(GaugeId::File, static_cast<int>(100 * k / blocks));
         PumpMessages(s);
-        if (s.AbortRequested) return Compared::Aborted;
+        if (s.AbortRequested) return giveUp();
+
+        if (fromJob) {
+            const std::uint64_t at = (k - 1) * kCompareBlock;
+            const std::uint64_t through = std::min(size, at + kCompareBlock);
+            if (!jobs->Await(*fromJob, through)) return giveUp();
+            if (fromJob->done.load(std::memory_order_acquire) >= through) {
+                s.DoneBytes += through - at;
+                continue;
+            }
+            // The job stopped inside this block: its files, what it found and the bytes it
+            // read of this block come here, and the comparison goes on the usual way.
+            source = std::move(fromJob->source);
+            copy = std::move(fromJob->copy);
+            equal = fromJob->equal;
+            sourceHave = fromJob->sourcePartial.size();
+            copyHave = fromJob->copyPartial.size();
+            std::memcpy(sourceBlock, fromJob->sourcePartial.data(), sourceHave);
+            std::memcpy(copyBlock, fromJob->copyPartial.data(), copyHave);
+            fromJob = nullptr;
+        }
 
         // Neither side is read on this thread unless it is served from memory or at its end
         // already. A large copy block is read on its own worker while the source is read, and
         // neither file is touched here until its worker is done with it.
-        const bool copyAhead = size >= kCompareBlock && copy->Position() < copyEnd &&
-                               s.copyAhead.Begin(*copy, copyBlock, kCompareBlock);
-        const std::optional<std::size_t> sourceCount =
+        const bool copyAhead =
+            size >= kCompareBlock && copy->Position() < copyEnd &&
+            s.copyAhead.Begin(*copy, copyBlock + copyHave, kCompareBlock - copyHave);
+        std::optional<std::size_t> sourceCount =
             source->Position() < size
-                ? ReadPaced(s, s.readAhead, *source, sourceBlock, kCompareBlock)
-                : source->Read(sourceBlock, kCompareBlock);
+                ? ReadPaced(s, s.readAhead, *source, sourceBlock + sourceHave,
+                            kCompareBlock - sourceHave)
+                : source->Read(sourceBlock + sourceHave, kCompareBlock - sourceHave);
         if (!sourceCount) return giveUp();
+        *sourceCount += sourceHave;
         s.DoneBytes += *sourceCount;
-        const std::optional<std::size_t> copyCount =
+        std::optional<std::size_t> copyCount =
             copyAhead ? AwaitRead(s, s.copyAhead)
             : copy->Position() < copyEnd
-                ? ReadPaced(s, s.copyAhead, *copy, copyBlock, kCompareBlock)
-                : copy->Read(copyBlock, kCompareBlock);
+                ? ReadPaced(s, s.copyAhead, *copy, copyBlock + copyHave, kCompareBlock - copyHave)
+                : copy->Read(copyBlock + copyHave, kCompareBlock - copyHave);
         if (!copyCount) return giveUp();
-
+        *copyCount += copyHave;
+        sourceHave = 0;
+        copyHave = 0;
         const bool sourceFailed = *sourceCount == 0 && source->Position() < size;
         const bool copyFailed = *copyCount == 0 && copy->Position() < copyEnd;
         if (sourceFailed || copyFailed) {
@@ -89,6 +140,10 @@ Compared CompareFiles(Session& s, const std::string& sourcePath, const std::stri
         }
     }
 
+    if (fromJob) {
+        if (!jobs->Await(*fromJob, size + 1)) return giveUp();
+        return fromJob->equal ? Compared::Equal : Compared::Different;
+    }
     // A read that broke off partway delivers a short block and then nothing; when that happens
     // in the last block, only the position shows that the side was not read to its end.
     const bool sourceFailed = source->Position() < size;
@@ -104,15 +159,28 @@ bool FilesEqual(Session& s, const std::string& sourcePath, const std::string& co
 
 void StepCompareBinary(Session& s) {
     Window& w = s.window;
+    // The rows' files are compared on the workers ahead of this loop where both sides are in
+    // memory; each row still gets its verdict in its turn, its gauge and pumps as if read here.
+    const std::string copyRoot = w.CopyRoot();
+    RowsAhead ahead(
+        s,
+        [&s, &copyRoot](std::size_t i) {
+            const FileRow& row = s.table.Row(i);
+            const std::string sourcePath = row.Path();
+            return OpenCompareJob(s.fs, sourcePath, OnDrive(sourcePath, copyRoot), row.SizeText);
+        },
+        s.table.Count(), kCompareJobBuffer, kComparesQueued, ListedSizes(s.table));
     ForEachRow(s, [&](std::size_t i) {
+        const auto job = std::static_pointer_cast<CompareJob>(ahead.At(i));
         const FileRow& row = s.table.Row(i);
         const std::string sourcePath = row.Path();
         const std::string copyPath = OnDrive(sourcePath, w.CopyRoot());
 
         const std::int64_t listed = SizeTextToInt(row.SizeText);
         // One look-up answers both existence and size: the existence test and the size of the
-        // directory entry, as a separate call each, would cost a second stat per row.
-        const std::optional<std::uint64_t> copySize = s.fs.SizeOf(copyPath);
+        // directory entry, as a separate call each, would cost a second stat per row. A job
+        // holds the copy open already, at the listed size.
+        const std::optional<std::uint64_t> copySize = job ? job->size : s.fs.SizeOf(copyPath);
         if (!copySize) {
             s.table.SetResult(i, text::kFileNotFound);
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
@@ -136,7 +204,9 @@ void StepCompareBinary(Session& s) {
         s.table.SetResult(i, verdict::kCheckingBinary);
         s.ReadFailed = false;
         s.CopyReadFailed = false;
-        const Compared compared = CompareFiles(s, sourcePath, copyPath);
+        const std::uint64_t waitedBefore = s.readsNotInMemory;
+        const Compared compared = CompareFiles(s, sourcePath, copyPath, job.get(), &ahead);
+        if (!job) ahead.RowReadTheUsualWay(s.readsNotInMemory == waitedBefore);
         if (compared == Compared::Aborted) {
             s.table.SetResult(i, std::move(previous));
             return;

@@ -6,7 +6,9 @@
 
 namespace korvane {
 
+class RowsAhead;
 class Session;
+struct CompareJob;
 
 // Size of the blocks read from each side in turn.
 inline constexpr std::size_t kCompareBlock = 1000000;
@@ -23,7 +25,10 @@ enum class Compared {
 // an open failure throws RunError "ファイル %s は開けません" with the path that would not open.
 // Every read runs on the session's workers while the window keeps handling its messages; an abort
 // stops the comparison at once, leaving a read that stalls to its worker.
-Compared CompareFiles(Session& s, const std::string& sourcePath, const std::string& copyPath);
+// With a job of `jobs` for the row, the blocks its worker compared are taken as if read here, and
+// the files are read here from where the job stopped, if it stopped short.
+Compared CompareFiles(Session& s, const std::string& sourcePath, const std::string& copyPath,
+                      CompareJob* job = nullptr, RowsAhead* jobs = nullptr);
 
 // CompareFiles(...) == Compared::Equal.
 bool FilesEqual(Session& s, const std::string& sourcePath, const std::string& copyPath);

@@ -25,7 +25,9 @@ void StepCompareMd5(Session& s) {
         return onMaster ? OnDrive(std::move(path), masterRoot) : path;
     };
     // The copy's files are digested ahead where they are in memory, as in the digest step.
-    DigestAhead ahead(s, pathOf, s.table.Count(), ListedSizes(s.table));
+    RowsAhead ahead(
+        s, [&s, &pathOf](std::size_t i) { return OpenDigestJob(s.fs, pathOf(i)); }, s.table.Count(),
+        DigestJob::kChunk, kDigestsQueued, ListedSizes(s.table));
     ForEachRow(s, [&](std::size_t i) {
         const std::string path = pathOf(i);
 
@@ -46,7 +48,7 @@ void StepCompareMd5(Session& s) {
             return;
         }
 
-        const std::shared_ptr<DigestJob> job = ahead.At(i);
+        const auto job = std::static_pointer_cast<DigestJob>(ahead.At(i));
         const std::uint64_t waitedBefore = s.readsNotInMemory;
         const std::string digest = FileMd5(s, path, job.get(), &ahead);
         if (!job) ahead.RowReadTheUsualWay(s.readsNotInMemory == waitedBefore);

@@ -1,0 +1,248 @@
+// The workers on the rows ahead, their queue of opened jobs, and when reading ahead is on.
+#include "digest/RowsAhead.h"
+
+#include <algorithm>
+#include <charconv>
+#include <system_error>
+#include <utility>
+
+#include "core/FileTable.h"
+#include "core/Session.h"
+#include "digest/PacedRead.h"
+#include "platform/FileSystem.h"
+
+namespace korvane {
+
+namespace {
+
+// Opening is the window thread's (drive paths resolve there); the queue is topped up when it
+// falls below half. How far the jobs may run ahead of the current row: a job done holds no
+// file, only its result.
+constexpr std::size_t kRowsAhead = 16384;
+constexpr std::size_t kMostWorkers = 4;
+constexpr std::size_t kMostBackOff = 1024;
+// A file that takes a worker this long is started as soon as it is within reach.
+constexpr std::uint64_t kLargeFile = 32 * 1000 * 1000;
+
+std::size_t WorkerCount() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return std::clamp<std::size_t>(cores, 1, kMostWorkers);
+}
+
+}  // namespace
+
+std::size_t ReadFromMemory(File& file, unsigned char* buffer, std::size_t n, int patience) {
+    std::size_t got = 0;
+    int empty = 0;
+    while (got < n) {
+        const std::size_t part = file.ReadCached(buffer + got, n - got);
+        if (part == 0) {
+            if (++empty >= patience) break;
+            continue;
+        }
+        empty = 0;
+        got += part;
+    }
+    return got;
+}
+
+std::vector<std::uint64_t> ListedSizes(const FileTable& table) {
+    std::vector<std::uint64_t> sizes(table.Count());
+    if (!table.SizesListed()) return sizes;
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        const std::string& text = table.Row(i).SizeText;
+        std::from_chars(text.data(), text.data() + text.size(), sizes[i]);
+    }
+    return sizes;
+}
+
+RowsAhead::RowsAhead(Session& s, Opener open, std::size_t count, std::size_t bufferBytes,
+                     std::size_t queued, const std::vector<std::uint64_t>& listedSizes)
+    : s_(s), open_(std::move(open)), count_(count), bufferBytes_(bufferBytes), queued_(queued) {
+    for (std::size_t row = 0; row < listedSizes.size() && row < count; ++row) {
+        if (listedSizes[row] >= kLargeFile) largeRows_.push_back(row);
+    }
+}
+
+RowsAhead::~RowsAhead() {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        quit_.store(true);
+    }
+    work_.notify_all();
+    for (std::thread& worker : workers_) worker.join();
+}
+
+std::shared_ptr<AheadJob> RowsAhead::At(std::size_t row) {
+    head_ = row;
+    headRow_.store(row);
+    // Jobs of rows the loop passed by without reading them are dropped; a worker still on one
+    // keeps it alive until it is done.
+    jobs_.erase(jobs_.begin(), jobs_.lower_bound(row));
+    if (ahead_ && stopAhead_.load()) {
+        ahead_ = false;
+        usualRowsWanted_ = backOff_;
+        backOff_ = std::min(backOff_ * 2, kMostBackOff);
+    }
+    nextToOpen_ = std::max(nextToOpen_, row);
+    TopUp();
+    const auto found = jobs_.find(row);
+    if (found == jobs_.end()) return nullptr;
+    std::shared_ptr<AheadJob> job = std::move(found->second);
+    jobs_.erase(found);
+    return job;
+}
+
+void RowsAhead::RowReadTheUsualWay(bool fromMemory) {
+    if (ahead_) return;
+    if (!fromMemory) {
+        usualRowsWanted_ = backOff_;
+        return;
+    }
+    if (usualRowsWanted_ > 0) --usualRowsWanted_;
+    if (usualRowsWanted_ == 0) {
+        ahead_ = true;
+        notInMemoryRun_.store(0);
+        stopAhead_.store(false);
+    }
+}
+
+void RowsAhead::TopUp() {
+    if (!ahead_ || stopAhead_.load()) return;
+    std::size_t room = 0;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        room = queued_ - std::min(queued_, queue_.size());
+    }
+    std::vector<std::shared_ptr<AheadJob>> batch;
+    // Large files within reach first, while fewer of them are under way than there are
+    // workers besides the one that keeps to the row order.
+    const auto inReach = [this](std::size_t row) {
+        return row < count_ && row - head_ < kRowsAhead && row < s_.table.Count();
+    };
+    std::size_t largeUnderWay = 0;
+    for (auto it = jobs_.lower_bound(nextToOpen_); it != jobs_.end(); ++it) {
+        if (!it->second->Settled()) ++largeUnderWay;
+    }
+    while (nextLarge_ < largeRows_.size() && largeRows_[nextLarge_] < nextToOpen_) ++nextLarge_;
+    while (nextLarge_ < largeRows_.size() && largeUnderWay + 1 < WorkerCount() &&
+           batch.size() < room && inReach(largeRows_[nextLarge_])) {
+        // One that does not open is left to its turn in the row order.
+        OpenedAhead opened = OpenJob(largeRows_[nextLarge_++]);
+        if (!opened.job) continue;
+        ++largeUnderWay;
+        batch.push_back(std::move(opened.job));
+    }
+    const std::size_t large = batch.size();
+    while (batch.size() < room && inReach(nextToOpen_)) {
+        if (jobs_.count(nextToOpen_) != 0 ||
+            std::any_of(batch.begin(), batch.begin() + static_cast<std::ptrdiff_t>(large),
+                        [this](const auto& job) { return job->row == nextToOpen_; })) {
+            ++nextToOpen_;  // a large file started early
+            continue;
+        }
+        OpenedAhead opened = OpenJob(nextToOpen_);
+        if (opened.failed) break;
+        ++nextToOpen_;
+        if (opened.job) batch.push_back(std::move(opened.job));
+    }
+    if (batch.empty()) return;
+    if (workers_.empty()) {
+        try {
+            for (std::size_t i = WorkerCount(); i > 0; --i)
+                workers_.emplace_back(&RowsAhead::Work, this);
+        } catch (const std::system_error&) {
+            if (workers_.empty()) {
+                // No thread to read on: every row is read the usual way, and the files close.
+                ahead_ = false;
+                backOff_ = usualRowsWanted_ = static_cast<std::size_t>(-1);
+                nextToOpen_ = head_;
+                nextLarge_ = 0;
+                return;
+            }
+        }
+    }
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        // The large files go before the rows waiting in order.
+        queue_.insert(queue_.begin(), batch.begin(),
+                      batch.begin() + static_cast<std::ptrdiff_t>(large));
+        queue_.insert(queue_.end(), batch.begin() + static_cast<std::ptrdiff_t>(large),
+                      batch.end());
+    }
+    for (const auto& job : batch) jobs_.emplace(job->row, job);
+    work_.notify_all();
+}
+
+OpenedAhead RowsAhead::OpenJob(std::size_t row) {
+    OpenedAhead opened = open_(row);
+    // The row's own reader opens it again and reports what is wrong.
+    if (opened.failed) failedRow_ = row;
+    if (opened.job) opened.job->row = row;
+    return opened;
+}
+
+void RowsAhead::WaitForProgress(const AheadJob& job, Clock::duration wait) {
+    const bool canOpen = ahead_ && nextToOpen_ < count_ && nextToOpen_ - head_ < kRowsAhead &&
+                         nextToOpen_ != failedRow_ && !stopAhead_.load();
+    bool low = false;
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        progress_.wait_for(lock, wait, [&] {
+            low = canOpen && queue_.size() < queued_ / 2;
+            return job.Settled() || low;
+        });
+    }
+    if (low) TopUp();
+}
+
+void RowsAhead::Work() {
+    const std::unique_ptr<unsigned char[]> buffer(new unsigned char[bufferBytes_]);
+    for (;;) {
+        std::shared_ptr<AheadJob> job;
+        bool low = false;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            work_.wait(lock, [this] { return quit_.load() || !queue_.empty(); });
+            if (quit_.load()) return;
+            job = std::move(queue_.front());
+            queue_.pop_front();
+            low = queue_.size() < queued_ / 2;
+        }
+        if (low) progress_.notify_one();
+        if (stopAhead_.load()) {
+            // Not started: the row's reader does it all itself.
+            job->state.store(AheadJob::kStopped);
+        } else {
+            job->state.store(AheadJob::kRunning);
+            const AheadJob::Ran ran = job->Run(buffer.get(), quit_);
+            // Not in memory (or an error, or a file that shrank): after two such jobs in a row
+            // reading ahead stops.
+            if (ran == AheadJob::Ran::NotInMemory) {
+                if (notInMemoryRun_.fetch_add(1) + 1 >= 2) stopAhead_.store(true);
+            } else if (ran == AheadJob::Ran::Done) {
+                notInMemoryRun_.store(0);
+            }
+            job->state.store(ran == AheadJob::Ran::Done ? AheadJob::kDone : AheadJob::kStopped);
+        }
+        if (job->row == headRow_.load()) {
+            // Taken and released so that the window thread cannot miss the news between
+            // testing the job and going to sleep.
+            { const std::lock_guard<std::mutex> lock(mutex_); }
+            progress_.notify_one();
+        }
+    }
+}
+
+bool RowsAhead::Await(const AheadJob& job, std::uint64_t through) {
+    while (job.done.load(std::memory_order_acquire) < through && !job.Settled()) {
+        if (s_.pacer.Due()) {
+            PumpMessages(s_);
+            if (s_.AbortRequested) return false;
+        }
+        WaitForProgress(job, s_.pacer.Left());
+    }
+    return true;
+}
+
+}  // namespace korvane
