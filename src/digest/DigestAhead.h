@@ -26,8 +26,9 @@ struct DigestJob : AheadJob {
     std::string digest;  // once done
 };
 
-// Digest jobs waiting for a worker, each holding its file open.
-inline constexpr std::size_t kDigestsQueued = 128;
+// Digest jobs wait for a worker 128 at most, each holding its file open; files below one chunk
+// are digested by the row loop itself.
+inline constexpr RowsAhead::Plan kDigestPlan{DigestJob::kChunk, 128, 4096, true};
 
 // Opens a row's file for a digest job; a file that does not open is `failed`.
 OpenedAhead OpenDigestJob(FileSystem& fs, const std::string& path);

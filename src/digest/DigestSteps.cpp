@@ -36,7 +36,7 @@ void StepCalcMd5(Session& s) {
     // each row is still filled in its turn, its gauge and pumps as if it were read here.
     RowsAhead ahead(
         s, [&s](std::size_t i) { return OpenDigestJob(s.fs, s.table.Row(i).Path()); },
-        s.table.Count(), DigestJob::kChunk, kDigestsQueued, ListedSizes(s.table));
+        s.table.Count(), kDigestPlan, ListedSizes(s.table));
     ForEachFile(s, Focus::Leave, [&s, &ahead](std::size_t i, const std::string& path) {
         const auto job = std::static_pointer_cast<DigestJob>(ahead.At(i));
         const std::uint64_t waitedBefore = s.readsNotInMemory;

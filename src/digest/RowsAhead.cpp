@@ -47,8 +47,8 @@ std::size_t ReadFromMemory(File& file, unsigned char* buffer, std::size_t n, int
 }
 
 std::vector<std::uint64_t> ListedSizes(const FileTable& table) {
+    if (!table.SizesListed()) return {};
     std::vector<std::uint64_t> sizes(table.Count());
-    if (!table.SizesListed()) return sizes;
     for (std::size_t i = 0; i < sizes.size(); ++i) {
         const std::string& text = table.Row(i).SizeText;
         std::from_chars(text.data(), text.data() + text.size(), sizes[i]);
@@ -56,11 +56,12 @@ std::vector<std::uint64_t> ListedSizes(const FileTable& table) {
     return sizes;
 }
 
-RowsAhead::RowsAhead(Session& s, Opener open, std::size_t count, std::size_t bufferBytes,
-                     std::size_t queued, const std::vector<std::uint64_t>& listedSizes)
-    : s_(s), open_(std::move(open)), count_(count), bufferBytes_(bufferBytes), queued_(queued) {
-    for (std::size_t row = 0; row < listedSizes.size() && row < count; ++row) {
-        if (listedSizes[row] >= kLargeFile) largeRows_.push_back(row);
+RowsAhead::RowsAhead(Session& s, Opener open, std::size_t count, Plan plan,
+                     std::vector<std::uint64_t> listedSizes)
+    : s_(s), open_(std::move(open)), count_(count), plan_(plan), sizes_(std::move(listedSizes)) {
+    if (!plan_.largeFirst) return;
+    for (std::size_t row = 0; row < sizes_.size() && row < count; ++row) {
+        if (sizes_[row] >= kLargeFile) largeRows_.push_back(row);
     }
 }
 
@@ -112,7 +113,7 @@ void RowsAhead::TopUp() {
     std::size_t room = 0;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        room = queued_ - std::min(queued_, queue_.size());
+        room = plan_.queued - std::min(plan_.queued, queue_.size());
     }
     std::vector<std::shared_ptr<AheadJob>> batch;
     // Large files within reach first, while fewer of them are under way than there are
@@ -139,6 +140,10 @@ void RowsAhead::TopUp() {
             std::any_of(batch.begin(), batch.begin() + static_cast<std::ptrdiff_t>(large),
                         [this](const auto& job) { return job->row == nextToOpen_; })) {
             ++nextToOpen_;  // a large file started early
+            continue;
+        }
+        if (nextToOpen_ < sizes_.size() && sizes_[nextToOpen_] < plan_.smallest) {
+            ++nextToOpen_;  // left to the row loop
             continue;
         }
         OpenedAhead opened = OpenJob(nextToOpen_);
@@ -189,7 +194,7 @@ void RowsAhead::WaitForProgress(const AheadJob& job, Clock::duration wait) {
     {
         std::unique_lock<std::mutex> lock(mutex_);
         progress_.wait_for(lock, wait, [&] {
-            low = canOpen && queue_.size() < queued_ / 2;
+            low = canOpen && queue_.size() < plan_.queued / 2;
             return job.Settled() || low;
         });
     }
@@ -197,7 +202,7 @@ void RowsAhead::WaitForProgress(const AheadJob& job, Clock::duration wait) {
 }
 
 void RowsAhead::Work() {
-    const std::unique_ptr<unsigned char[]> buffer(new unsigned char[bufferBytes_]);
+    const std::unique_ptr<unsigned char[]> buffer(new unsigned char[plan_.bufferBytes]);
     for (;;) {
         std::shared_ptr<AheadJob> job;
         bool low = false;
@@ -207,7 +212,7 @@ void RowsAhead::Work() {
             if (quit_.load()) return;
             job = std::move(queue_.front());
             queue_.pop_front();
-            low = queue_.size() < queued_ / 2;
+            low = queue_.size() < plan_.queued / 2;
         }
         if (low) progress_.notify_one();
         if (stopAhead_.load()) {

@@ -31,7 +31,7 @@ std::size_t ReadFromMemory(File& file, unsigned char* buffer, std::size_t n, int
 inline constexpr int kWorkerPatience = 1000;
 
 // The rows' sizes as the table lists them, as hints for RowsAhead: a text that is no number
-// (reported when its row is reached) and a list without sizes give 0.
+// (reported when its row is reached) gives 0, a list without sizes nothing at all.
 std::vector<std::uint64_t> ListedSizes(const FileTable& table);
 
 // One row's work, set up by the window thread (its files opened) and done by a worker. A worker
@@ -77,12 +77,23 @@ class RowsAhead {
   public:
     using Opener = std::function<OpenedAhead(std::size_t row)>;
 
+    // How the rows ahead are taken on.
+    struct Plan {
+        std::size_t bufferBytes = 0;  // what each worker reads into
+        std::size_t queued = 0;       // jobs waiting at most, their files open
+        // Rows listed below this size are left to the row loop: handing a small file over costs
+        // more than reading it there.
+        std::uint64_t smallest = 0;
+        // The largest files are started early, so that no worker is left with one of them
+        // alone at the end.
+        bool largeFirst = false;
+    };
+
     // `open` sets up a row's job on the window thread; rows from `count` on are never opened.
-    // Each worker reads into a buffer of `bufferBytes`; at most `queued` jobs wait, their files
-    // open. `listedSizes`, when given, are the rows' sizes as the table lists them: the largest
-    // files are then started early, so that no worker is left with one of them alone at the end.
-    RowsAhead(Session& s, Opener open, std::size_t count, std::size_t bufferBytes,
-              std::size_t queued, const std::vector<std::uint64_t>& listedSizes = {});
+    // `listedSizes` are the rows' sizes as the table lists them (ListedSizes), or nothing when
+    // the table lists none: every row is then opened ahead, and none early.
+    RowsAhead(Session& s, Opener open, std::size_t count, Plan plan,
+              std::vector<std::uint64_t> listedSizes);
     ~RowsAhead();
     RowsAhead(const RowsAhead&) = delete;
     RowsAhead& operator=(const RowsAhead&) = delete;
@@ -109,8 +120,8 @@ class RowsAhead {
     Session& s_;
     Opener open_;
     std::size_t count_;
-    std::size_t bufferBytes_;
-    std::size_t queued_;
+    Plan plan_;
+    std::vector<std::uint64_t> sizes_;
     std::size_t head_ = 0;
     std::size_t nextToOpen_ = 0;
     std::size_t failedRow_ = static_cast<std::size_t>(-1);  // the last row that did not open

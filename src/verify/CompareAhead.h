@@ -26,10 +26,13 @@ struct CompareJob : AheadJob {
     std::string copyPartial;
 };
 
-// Comparison jobs waiting for a worker, each holding two files open.
-inline constexpr std::size_t kComparesQueued = 64;
 // What a worker reads into: a block of each side.
 inline constexpr std::size_t kCompareJobBuffer = 2 * 1000000;
+// Comparison jobs wait for a worker 64 at most, each holding two files open; files below 64 KB
+// are compared by the row loop itself. The opens are exclusive, so the rows are opened strictly
+// in their order, large files included: a later row opened first could hold a hard link of an
+// earlier row's file.
+inline constexpr RowsAhead::Plan kComparePlan{kCompareJobBuffer, 64, 4096, false};
 
 // Opens a row's source and copy for a comparison job. A row whose files do not both have the
 // listed size, or are empty, gets no job: the row loop gives its verdict without comparing.

@@ -161,8 +161,6 @@ void StepCompareBinary(Session& s) {
     Window& w = s.window;
     // The rows' files are compared on the workers ahead of this loop where both sides are in
     // memory; each row still gets its verdict in its turn, its gauge and pumps as if read here.
-    // They are opened strictly in row order, large files included: the opens are exclusive, and
-    // a later row opened first could hold a hard link of an earlier row's file.
     const std::string copyRoot = w.CopyRoot();
     RowsAhead ahead(
         s,
@@ -171,7 +169,7 @@ void StepCompareBinary(Session& s) {
             const std::string sourcePath = row.Path();
             return OpenCompareJob(s.fs, sourcePath, OnDrive(sourcePath, copyRoot), row.SizeText);
         },
-        s.table.Count(), kCompareJobBuffer, kComparesQueued);
+        s.table.Count(), kComparePlan, ListedSizes(s.table));
     ForEachRow(s, [&](std::size_t i) {
         const auto job = std::static_pointer_cast<CompareJob>(ahead.At(i));
         const FileRow& row = s.table.Row(i);

@@ -27,7 +27,7 @@ void StepCompareMd5(Session& s) {
     // The copy's files are digested ahead where they are in memory, as in the digest step.
     RowsAhead ahead(
         s, [&s, &pathOf](std::size_t i) { return OpenDigestJob(s.fs, pathOf(i)); }, s.table.Count(),
-        DigestJob::kChunk, kDigestsQueued, ListedSizes(s.table));
+        kDigestPlan, ListedSizes(s.table));
     ForEachRow(s, [&](std::size_t i) {
         const std::string path = pathOf(i);
 
