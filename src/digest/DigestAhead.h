@@ -26,9 +26,10 @@ struct DigestJob : AheadJob {
     std::string digest;  // once done
 };
 
-// Digest jobs wait for a worker 128 at most, each holding its file open; files below one chunk
-// are digested by the row loop itself.
-inline constexpr RowsAhead::Plan kDigestPlan{DigestJob::kChunk, 128, 4096, true};
+// Digest jobs wait for a worker 128 at most, each holding its file open. Files below 1,000 bytes
+// are digested by the row loop itself: on a disc of nothing but such files the row loop would
+// wait for every one of them, and the hand-overs cost more than the reads.
+inline constexpr RowsAhead::Plan kDigestPlan{DigestJob::kChunk, 128, 1000, true};
 
 // Opens a row's file for a digest job; a file that does not open is `failed`.
 OpenedAhead OpenDigestJob(FileSystem& fs, const std::string& path);

@@ -28,11 +28,11 @@ struct CompareJob : AheadJob {
 
 // What a worker reads into: a block of each side.
 inline constexpr std::size_t kCompareJobBuffer = 2 * 1000000;
-// Comparison jobs wait for a worker 64 at most, each holding two files open; files below 64 KB
-// are compared by the row loop itself. The opens are exclusive, so the rows are opened strictly
-// in their order, large files included: a later row opened first could hold a hard link of an
-// earlier row's file.
-inline constexpr RowsAhead::Plan kComparePlan{kCompareJobBuffer, 64, 4096, false};
+// Comparison jobs wait for a worker 64 at most, each holding two files open; files below 1,000
+// bytes are compared by the row loop itself, as for digests. The opens are exclusive, so the
+// rows are opened strictly in their order, large files included: a later row opened first could
+// hold a hard link of an earlier row's file.
+inline constexpr RowsAhead::Plan kComparePlan{kCompareJobBuffer, 64, 1000, false};
 
 // Opens a row's source and copy for a comparison job. A row whose files do not both have the
 // listed size, or are empty, gets no job: the row loop gives its verdict without comparing.
