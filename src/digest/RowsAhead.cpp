@@ -58,7 +58,12 @@ std::vector<std::uint64_t> ListedSizes(const FileTable& table) {
 
 RowsAhead::RowsAhead(Session& s, Opener open, std::size_t count, Plan plan,
                      std::vector<std::uint64_t> listedSizes)
-    : s_(s), open_(std::move(open)), count_(count), plan_(plan), sizes_(std::move(listedSizes)) {
+    : s_(s),
+      open_(std::move(open)),
+      count_(count),
+      plan_(plan),
+      sizes_(std::move(listedSizes)),
+      workerCount_(WorkerCount()) {
     if (!plan_.largeFirst) return;
     for (std::size_t row = 0; row < sizes_.size() && row < count; ++row) {
         if (sizes_[row] >= kLargeFile) largeRows_.push_back(row);
@@ -110,6 +115,19 @@ void RowsAhead::RowReadTheUsualWay(bool fromMemory) {
 
 void RowsAhead::TopUp() {
     if (!ahead_ || stopAhead_.load()) return;
+    const std::size_t reach = std::min({count_, head_ + kRowsAhead, s_.table.Count()});
+    const auto inReach = [reach](std::size_t row) { return row < reach; };
+    // Rows left to the row loop are passed over at once; on a disc of small files nothing
+    // else is ever to be done here.
+    while (inReach(nextToOpen_) && nextToOpen_ < sizes_.size() &&
+           sizes_[nextToOpen_] < plan_.smallest) {
+        ++nextToOpen_;
+    }
+    while (nextLarge_ < largeRows_.size() && largeRows_[nextLarge_] < nextToOpen_) ++nextLarge_;
+    if (!inReach(nextToOpen_) &&
+        !(nextLarge_ < largeRows_.size() && inReach(largeRows_[nextLarge_]))) {
+        return;
+    }
     std::size_t room = 0;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -118,15 +136,11 @@ void RowsAhead::TopUp() {
     std::vector<std::shared_ptr<AheadJob>> batch;
     // Large files within reach first, while fewer of them are under way than there are
     // workers besides the one that keeps to the row order.
-    const auto inReach = [this](std::size_t row) {
-        return row < count_ && row - head_ < kRowsAhead && row < s_.table.Count();
-    };
     std::size_t largeUnderWay = 0;
     for (auto it = jobs_.lower_bound(nextToOpen_); it != jobs_.end(); ++it) {
         if (!it->second->Settled()) ++largeUnderWay;
     }
-    while (nextLarge_ < largeRows_.size() && largeRows_[nextLarge_] < nextToOpen_) ++nextLarge_;
-    while (nextLarge_ < largeRows_.size() && largeUnderWay + 1 < WorkerCount() &&
+    while (nextLarge_ < largeRows_.size() && largeUnderWay + 1 < workerCount_ &&
            batch.size() < room && inReach(largeRows_[nextLarge_])) {
         // One that does not open is left to its turn in the row order.
         OpenedAhead opened = OpenJob(largeRows_[nextLarge_++]);
@@ -154,7 +168,7 @@ void RowsAhead::TopUp() {
     if (batch.empty()) return;
     if (workers_.empty()) {
         try {
-            for (std::size_t i = WorkerCount(); i > 0; --i)
+            for (std::size_t i = workerCount_; i > 0; --i)
                 workers_.emplace_back(&RowsAhead::Work, this);
         } catch (const std::system_error&) {
             if (workers_.empty()) {

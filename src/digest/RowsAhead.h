@@ -122,6 +122,7 @@ class RowsAhead {
     std::size_t count_;
     Plan plan_;
     std::vector<std::uint64_t> sizes_;
+    std::size_t workerCount_;
     std::size_t head_ = 0;
     std::size_t nextToOpen_ = 0;
     std::size_t failedRow_ = static_cast<std::size_t>(-1);  // the last row that did not open
