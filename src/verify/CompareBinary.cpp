@@ -174,7 +174,7 @@ void StepCompareBinary(Session& s) {
         const auto job = std::static_pointer_cast<CompareJob>(ahead.At(i));
         const FileRow& row = s.table.Row(i);
         const std::string sourcePath = row.Path();
-        const std::string copyPath = OnDrive(sourcePath, w.CopyRoot());
+        const std::string copyPath = OnDrive(sourcePath, copyRoot);
 
         const std::int64_t listed = SizeTextToInt(row.SizeText);
         // One look-up answers both existence and size: the existence test and the size of the
