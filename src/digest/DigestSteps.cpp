@@ -2,8 +2,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/RowLoop.h"
 #include "core/Session.h"
@@ -34,13 +36,17 @@ void ForEachFile(Session& s, Focus focus, ReadRow readRow) {
 void StepCalcMd5(Session& s) {
     // The rows' files are digested on the workers ahead of this loop where they are in memory;
     // each row is still filled in its turn, its gauge and pumps as if it were read here.
+    // The sizes the scan found: a file that is another size now gets no digest.
+    const std::vector<std::uint64_t> listed = ListedSizes(s.table);
     RowsAhead ahead(
         s, [&s](std::size_t i) { return OpenDigestJob(s.fs, s.table.Row(i).Path()); },
-        s.table.Count(), kDigestPlan, ListedSizes(s.table));
-    ForEachFile(s, Focus::Leave, [&s, &ahead](std::size_t i, const std::string& path) {
+        s.table.Count(), kDigestPlan, listed);
+    ForEachFile(s, Focus::Leave, [&s, &ahead, &listed](std::size_t i, const std::string& path) {
         const auto job = std::static_pointer_cast<DigestJob>(ahead.At(i));
         const std::uint64_t waitedBefore = s.readsNotInMemory;
-        std::string digest = FileMd5(s, path, job.get(), &ahead);
+        const std::optional<std::uint64_t> size =
+            i < listed.size() ? std::optional(listed[i]) : std::nullopt;
+        std::string digest = FileMd5(s, path, job.get(), &ahead, size);
         if (!job) ahead.RowReadTheUsualWay(s.readsNotInMemory == waitedBefore);
         if (s.ReadFailed) {
             s.table.SetResult(i, text::kReadError);

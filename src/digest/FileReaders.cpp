@@ -33,9 +33,9 @@ std::string ReportReadError(Session& s, const std::string& path) {
     return text::kReadErrorJa;
 }
 
-}  // namespace
-
-std::string FileMd5(Session& s, const std::string& path, DigestJob* job, RowsAhead* jobs) {
+// The digest of the file as it is at opening; `digested` is the length it covers.
+std::string DigestFile(Session& s, const std::string& path, DigestJob* job, RowsAhead* jobs,
+                       std::uint64_t& digested) {
     // Two chunks: while one is digested the worker reads the next into the other.
     unsigned char* buffer = s.chunkBuffer.Get(2 * kDigestChunk);
     unsigned char* spare = buffer + kDigestChunk;
@@ -50,6 +50,7 @@ std::string FileMd5(Session& s, const std::string& path, DigestJob* job, RowsAhe
         if (!file) ThrowCannotOpen(path);
     }
     const std::uint64_t size = fromJob ? fromJob->size : file->Size();
+    digested = size;
     Md5Context& ctx = s.md5;
     ctx.MessageLength = size;
     const unsigned tail = static_cast<unsigned>(size % 64);
@@ -129,7 +130,7 @@ std::string FileMd5(Session& s, const std::string& path, DigestJob* job, RowsAhe
             }
             if (readNothing()) {
                 fromJob->file.reset();
-                return FileMd5(s, path);
+                return DigestFile(s, path, nullptr, nullptr, digested);
             }
             const std::size_t partial = takeOver();
             const std::optional<std::size_t> got =
@@ -175,12 +176,25 @@ std::string FileMd5(Session& s, const std::string& path, DigestJob* job, RowsAhe
         }
         // An empty file whose job was never started.
         fromJob->file.reset();
-        return FileMd5(s, path);
+        return DigestFile(s, path, nullptr, nullptr, digested);
     }
     // Only a file read whole, to exactly the length the padding will state, has a digest.
     if (cutShort || file->Position() != size) return ReportReadError(s, path);
     Md5Final(ctx, tail);
     return Md5DigestText(ctx);
+}
+
+}  // namespace
+
+std::string FileMd5(Session& s, const std::string& path, DigestJob* job, RowsAhead* jobs,
+                    std::optional<std::uint64_t> listedSize) {
+    std::uint64_t digested = 0;
+    std::string digest = DigestFile(s, path, job, jobs, digested);
+    if (digest == kDigestAborted || digest == text::kReadErrorJa) return digest;
+    // The file changed since it was listed: its digest is not that of the bytes the row's size
+    // stands for, and a list pairing the two would pass a copy of neither.
+    if (listedSize && digested != *listedSize) return ReportReadError(s, path);
+    return digest;
 }
 
 bool ReadWholeFile(Session& s, const std::string& path) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace korvane {
@@ -19,8 +20,9 @@ inline constexpr char kDigestAborted[] = "\x01(aborted)";
 // Opens with ShareMode::Read; an open failure throws RunError "ファイル %s は開けません".
 // With a job of `jobs` for the file, what its worker digested is taken chunk by chunk as if it
 // were read here, and the file is read here from where the job stopped, if it stopped short.
+// With `listedSize`, a file found at another size when opened is a read error, as above.
 std::string FileMd5(Session& s, const std::string& path, DigestJob* job = nullptr,
-                    RowsAhead* jobs = nullptr);
+                    RowsAhead* jobs = nullptr, std::optional<std::uint64_t> listedSize = {});
 
 // Reads the whole file (ShareMode::Exclusive) to find read errors; sets ReadFailed on one.
 // Returns false only when an abort stopped it before the end.

@@ -50,7 +50,9 @@ void StepCompareMd5(Session& s) {
 
         const auto job = std::static_pointer_cast<DigestJob>(ahead.At(i));
         const std::uint64_t waitedBefore = s.readsNotInMemory;
-        const std::string digest = FileMd5(s, path, job.get(), &ahead);
+        // Opened at another size than just found, the file changed meanwhile: a read error.
+        const std::string digest =
+            FileMd5(s, path, job.get(), &ahead, static_cast<std::uint64_t>(listed));
         if (!job) ahead.RowReadTheUsualWay(s.readsNotInMemory == waitedBefore);
         // An abort stopped the reading: this row keeps its stored digest, and the abort test at
         // the next row ends the step.

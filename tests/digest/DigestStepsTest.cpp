@@ -132,6 +132,20 @@ TEST_F(DigestStepsTest, CalcReadErrorOnOneRow) {
     EXPECT_FALSE(s.ReadFailed);  // cleared again for the rows after it
 }
 
+// Files that grew or shrank after the scan, one read by the row loop and one by a worker ahead
+// of it: neither gets a digest the list would pair with the scanned size.
+TEST_F(DigestStepsTest, CalcFileResizedSinceTheScanIsAReadError) {
+    AddFile("Q:\\", "GREW", 500);
+    AddFile("Q:\\", "SHRANK", 300000);
+    AddFile("Q:\\", "SAME", 2000);
+    tree.WriteFile("GREW", PatternBytes(501, 7));
+    tree.WriteFile("SHRANK", PatternBytes(200000, 7));
+    StepCalcMd5(s);
+    EXPECT_EQ(Results(), (Strings{"Read Error", "Read Error", OneShotMd5(contents[2])}));
+    EXPECT_EQ(window.readErrors, (Strings{"Q:\\GREW", "Q:\\SHRANK"}));
+    EXPECT_EQ(window.panels[2], text::kReadErrorNotice);
+}
+
 TEST_F(DigestStepsTest, ReadTestReadErrorOnOneRow) {
     Fill();
     fs.FailReadAfter("Q:\\DATA\\.hidden", 1500000);
