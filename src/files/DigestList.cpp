@@ -65,6 +65,10 @@ std::vector<FileRow> ReadFourLineList(const ListLines& lines, const std::string&
 
 void StepSaveData(Session& s) {
     Window& w = s.window;
+    // Asked before the rows are judged: a declined save may still go out in md5sum's format,
+    // which escapes every name, and the refusal below must not stop that.
+    const std::string path = w.AskSavePath({"*.txt(*.txt)|*.txt", ".txt"});
+    if (path.empty()) return;
     // The list has no escaping: a line break inside a field would split its record on reload.
     if (const auto bad = FirstRowContaining(s.table, "\r\n")) {
         w.ShowMessage("ファイル名 " + *bad + " は改行を含むため保存できません");
@@ -86,9 +90,6 @@ void StepSaveData(Session& s) {
         group.append("\r\n").append(row.ResultText);
         buffer.Add(group);
     }
-
-    const std::string path = w.AskSavePath({"*.txt(*.txt)|*.txt", ".txt"});
-    if (path.empty()) return;
     WriteResultFile(s, path, buffer.Text());
 }
 

@@ -24,7 +24,7 @@ char Upper(char c) {
 }  // namespace
 
 std::string Md5sumLine(std::string_view digest, std::string_view name) {
-    const bool escape = name.find_first_of("\\\n") != std::string_view::npos;
+    const bool escape = name.find_first_of("\\\n\r") != std::string_view::npos;
     std::string line;
     line.reserve(digest.size() + name.size() + 4);
     if (escape) line.push_back('\\');
@@ -34,6 +34,8 @@ std::string Md5sumLine(std::string_view digest, std::string_view name) {
             line.append("\\\\");
         } else if (c == '\n') {
             line.append("\\n");
+        } else if (c == '\r') {
+            line.append("\\r");
         } else {
             line.push_back(c);
         }

@@ -8,8 +8,9 @@ namespace korvane {
 
 class FileTable;
 
-// One line as GNU md5sum writes it: "<digest>  <name>\n". A name holding a backslash or a line
-// feed is escaped the way md5sum escapes it ("\\", "\n") and its line starts with a backslash.
+// One line as GNU md5sum writes it: "<digest>  <name>\n". A name holding a backslash, a line
+// feed or a carriage return is escaped the way md5sum escapes it ("\\", "\n", "\r") and its
+// line starts with a backslash.
 std::string Md5sumLine(std::string_view digest, std::string_view name);
 
 // One line for every row whose result is a digest text, named relative to `root` ("D:\") with
