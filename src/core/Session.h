@@ -79,6 +79,10 @@ class Session {
     // and names it could not take in (folder + name). A run that missed any never reports success.
     std::vector<std::string> unlistedFolders;
 
+    // The host path of the digest list "load data" last read: a list kept on the disc it
+    // describes is not one of that disc's extra files.
+    std::string loadedList;
+
     // Buffers reused across files: the digest chunk and the two comparison blocks.
     ReusableBuffer chunkBuffer;
     ReusableBuffer sourceBuffer;

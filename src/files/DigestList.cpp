@@ -103,7 +103,10 @@ void StepLoadData(Session& s) {
     if (!s.fs.ReadWhole(path, bytes)) ThrowCannotOpen(path);
     // md5sum and BSD-tag lists; one without entries goes on as an empty list of our own.
     if (auto foreign = ReadForeignDigestList(bytes, s.window.MasterRoot())) {
-        if (!foreign->empty()) return SetRowsWithoutSizes(s.table, std::move(*foreign));
+        if (!foreign->empty()) {
+            s.loadedList = path;
+            return SetRowsWithoutSizes(s.table, std::move(*foreign));
+        }
         bytes.clear();
     }
     std::vector<FileRow> rows = ReadFourLineList(ListLines(std::move(bytes)), path);
@@ -113,6 +116,7 @@ void StepLoadData(Session& s) {
     s.table.Clear();
     s.table.Reserve(rows.size());
     for (FileRow& row : rows) s.table.Append(std::move(row));
+    s.loadedList = path;
 }
 
 }  // namespace korvane

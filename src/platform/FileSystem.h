@@ -71,6 +71,12 @@ public:
     // Replaces the file atomically: a temporary file in the same folder is written with checked
     // calls, synced and renamed over the target, so a failure leaves the old file whole.
     virtual WriteResult WriteWholeAtomically(const std::string& hostPath, std::string_view data) = 0;
+
+    // True when the drive path names the very file at the host path (a list file kept on the
+    // drive it lists). A link on the drive is not the file it points to.
+    virtual bool IsHostFile(const std::string& /*path*/, const std::string& /*hostPath*/) {
+        return false;
+    }
 };
 
 }  // namespace korvane

@@ -68,7 +68,7 @@ void StepCompareMd5(Session& s) {
         }
     });
     // The copy is the disc in the source drive, in both commands that compare digests.
-    AppendExtraFiles(s, w.MasterRoot(), w.PanelText(StatusPanel::Command) == text::kCmdLoadCompare);
+    AppendExtraFiles(s, w.MasterRoot(), onMaster, onMaster ? s.loadedList : std::string());
 }
 
 }  // namespace korvane

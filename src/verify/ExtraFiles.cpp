@@ -15,7 +15,8 @@
 
 namespace korvane {
 
-void AppendExtraFiles(Session& s, const std::string& copyRoot, bool rowsOnOtherDrive) {
+void AppendExtraFiles(Session& s, const std::string& copyRoot, bool rowsOnOtherDrive,
+                      const std::string& listOnDrive) {
     if (s.AbortRequested || copyRoot.empty()) return;
     std::unordered_set<std::string> named;
     named.reserve(s.table.Count());
@@ -32,6 +33,7 @@ void AppendExtraFiles(Session& s, const std::string& copyRoot, bool rowsOnOtherD
     std::vector<FileRow> extra;
     WalkFolder(s, copyRoot, [&](const std::string& folder, DirEntry& e) {
         if (named.count(folder + e.name) != 0) return;
+        if (!listOnDrive.empty() && s.fs.IsHostFile(folder + e.name, listOnDrive)) return;
         extra.push_back({std::move(e.name), folder, std::to_string(e.size), verdict::kExtraFile});
     });
 

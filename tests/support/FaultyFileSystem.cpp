@@ -86,4 +86,8 @@ WriteResult FaultyFileSystem::WriteWholeAtomically(const std::string& hostPath,
     return inner_.WriteWholeAtomically(hostPath, data);
 }
 
+bool FaultyFileSystem::IsHostFile(const std::string& path, const std::string& hostPath) {
+    return !vanished_ && inner_.IsHostFile(path, hostPath);
+}
+
 }  // namespace korvane::test

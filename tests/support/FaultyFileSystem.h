@@ -34,6 +34,7 @@ class FaultyFileSystem : public FileSystem {
     std::optional<std::uint64_t> SizeOf(const std::string& path) override;
     bool ReadWhole(const std::string& hostPath, std::string& out) override;
     WriteResult WriteWholeAtomically(const std::string& hostPath, std::string_view data) override;
+    bool IsHostFile(const std::string& path, const std::string& hostPath) override;
 
   private:
     FileSystem& inner_;

@@ -153,5 +153,18 @@ TEST_F(CompareMd5, ShiftJisListVerifiesOnSourceDrive) {
     EXPECT_EQ(Result(0), "OK");
 }
 
+// A disc that carries its own list verifies against it: the list is no extra file of it.
+TEST_F(CompareMd5, ListOnTheDiscItListsIsNoExtraFile) {
+    tree.WriteFile(OnMaster("a.txt"), "hello");
+    tree.WriteFile(OnMaster("MD5SUMS"), kHello + "  a.txt\n");
+    window.openAnswers.push_back(tree.Host(OnMaster("MD5SUMS")));
+    window.panels[0] = text::kCmdLoadCompare;
+    StepLoadData(s);
+    StepCompareMd5(s);
+    ASSERT_EQ(s.table.Count(), 1u);
+    EXPECT_EQ(Result(0), "OK");
+    EXPECT_EQ(Outcome(), "");
+}
+
 }  // namespace
 }  // namespace korvane::test

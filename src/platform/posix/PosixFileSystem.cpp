@@ -278,6 +278,14 @@ std::optional<std::uint64_t> PosixFileSystem::SizeOf(const std::string& path) {
     return static_cast<std::uint64_t>(st.st_size);
 }
 
+bool PosixFileSystem::IsHostFile(const std::string& path, const std::string& hostPath) {
+    auto host = drives_.ToHost(path);
+    struct stat onDrive;
+    struct stat named;
+    return host && ::lstat(host->c_str(), &onDrive) == 0 &&
+           ::stat(hostPath.c_str(), &named) == 0 && onDrive.st_dev == named.st_dev && onDrive.st_ino == named.st_ino;
+}
+
 bool PosixFileSystem::ReadWhole(const std::string& hostPath, std::string& out) {
     out.clear();
     struct stat st;

@@ -18,6 +18,7 @@ class PosixFileSystem : public FileSystem {
     std::optional<std::uint64_t> SizeOf(const std::string& path) override;
     bool ReadWhole(const std::string& hostPath, std::string& out) override;
     WriteResult WriteWholeAtomically(const std::string& hostPath, std::string_view data) override;
+    bool IsHostFile(const std::string& path, const std::string& hostPath) override;
 
     // The host-path halves of the calls above, for callers that already hold a host path.
     // With trustEntryKinds false every entry is looked at as on filesystems that report no kinds
