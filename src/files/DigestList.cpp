@@ -15,36 +15,6 @@
 
 namespace korvane {
 
-namespace {
-
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
-}  // namespace
-
-ListLines::ListLines(std::string bytes) {
-    if (std::string_view(bytes).starts_with(kUtf8Bom)) bytes.erase(0, kUtf8Bom.size());
-    const bool utf8 = IsValidUtf8(bytes);
-    lines_.Load(std::move(bytes));
-    if (utf8) return;
-    shiftJis_ = true;
-    for (std::size_t i = 0; i < lines_.LineCount(); ++i) {
-        if (ClassifyUtf8(lines_.Line(i)) == Utf8Kind::Wide) {
-            shiftJis_ = false;
-            break;
-        }
-    }
-}
-
-std::string ListLines::Decoded(std::size_t i) const {
-    const std::string_view raw = lines_.Line(i);
-    if (shiftJis_ && ClassifyUtf8(raw) != Utf8Kind::Ascii) {
-        if (std::optional<std::string> converted = decoder_.ToUtf8(raw)) {
-            return std::move(*converted);
-        }
-    }
-    return std::string(raw);
-}
-
 std::vector<FileRow> ReadFourLineList(const ListLines& lines, const std::string& path) {
     const std::size_t count = lines.Count() / 4;
     std::vector<FileRow> rows;
@@ -101,15 +71,16 @@ void StepLoadData(Session& s) {
     // The file is read and checked whole before anything is cleared, so a refusal keeps the table.
     std::string bytes;
     if (!s.fs.ReadWhole(path, bytes)) ThrowCannotOpen(path);
-    // md5sum and BSD-tag lists; one without entries goes on as an empty list of our own.
-    if (auto foreign = ReadForeignDigestList(bytes, s.window.MasterRoot())) {
-        if (!foreign->empty()) {
-            s.loadedList = path;
-            return SetRowsWithoutSizes(s.table, std::move(*foreign));
-        }
-        bytes.clear();
+    const ListLines lines(std::move(bytes));
+    std::optional<std::vector<FileRow>> foreign =
+        ReadForeignDigestList(lines, s.window.MasterRoot());
+    if (foreign && !foreign->empty()) {
+        s.loadedList = path;
+        return SetRowsWithoutSizes(s.table, std::move(*foreign));
     }
-    std::vector<FileRow> rows = ReadFourLineList(ListLines(std::move(bytes)), path);
+    // md5sum and BSD-tag lists without entries are refused as an empty list of our own is.
+    std::vector<FileRow> rows;
+    if (!foreign) rows = ReadFourLineList(lines, path);
     // A list that names no file would verify nothing and still end in success.
     if (rows.empty()) throw RunError("ファイル " + path + " には比較するファイルがありません");
 

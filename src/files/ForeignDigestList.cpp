@@ -6,14 +6,12 @@
 #include <utility>
 
 #include "core/RunError.h"
-#include "files/LineBuffer.h"
-#include "platform/TextEncoding.h"
+#include "files/ListLines.h"
 
 namespace korvane {
 
 namespace {
 
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kTagOpen = "MD5 (";
 constexpr std::string_view kTagClose = ") = ";
 constexpr std::size_t kDigestLength = 32;
@@ -55,12 +53,15 @@ bool IsDriveFolder(std::string_view line) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-// The same rule as the program's own lists: UTF-8 as it stands, else Shift-JIS converted, else
-// the bytes as read, so that a name the disc holds in neither encoding is still looked up as is.
-std::string Decode(std::string_view bytes) {
-    if (IsValidUtf8(bytes)) return std::string(bytes);
-    if (std::optional<std::string> converted = ShiftJisToUtf8(bytes)) return std::move(*converted);
-    return std::string(bytes);
+// The program's own list: a drive-rooted folder as the second line of every group of four. Its
+// other lines can be anything, a name that reads like an md5sum line among them.
+bool IsOwnList(const ListLines& lines) {
+    const std::size_t groups = lines.Count() / 4;
+    if (groups == 0) return false;
+    for (std::size_t g = 0; g < groups; ++g) {
+        if (!IsDriveFolder(lines.Raw(4 * g + 1))) return false;
+    }
+    return true;
 }
 
 struct DigestLine {
@@ -124,7 +125,8 @@ std::optional<std::string> Unescape(std::string_view name) {
 
 // Folder and file name of the row for a name read from a line, or nothing when no drive path
 // can carry it (an empty, "." or ".." part, a NUL byte, a backslash inside a name).
-std::optional<FileRow> RowFor(const DigestLine& line, const std::string& root) {
+std::optional<FileRow> RowFor(const DigestLine& line, const ListLines& lines,
+                              const std::string& root) {
     std::string raw = line.name;
     if (line.escaped) {
         std::optional<std::string> plain = Unescape(raw);
@@ -133,7 +135,7 @@ std::optional<FileRow> RowFor(const DigestLine& line, const std::string& root) {
     }
     if (raw.find('\0') != std::string::npos) return std::nullopt;
     // Decoded before it is split: a Shift-JIS character may end in the byte of a backslash.
-    const std::string name = Decode(raw);
+    const std::string name = lines.Decode(raw);
 
     std::vector<std::string_view> parts;
     std::string_view rest = name;
@@ -165,10 +167,10 @@ std::optional<FileRow> RowFor(const DigestLine& line, const std::string& root) {
     return row;
 }
 
-[[noreturn]] void ThrowBadLine(std::size_t number, std::string_view line) {
+[[noreturn]] void ThrowBadLine(const ListLines& lines, std::size_t i) {
     std::string shown;
     // A NUL would end the message where it stands.
-    for (char c : Decode(line)) {
+    for (char c : lines.Decoded(i)) {
         if (c == '\0') {
             shown += "\\0";
         } else {
@@ -182,42 +184,53 @@ std::optional<FileRow> RowFor(const DigestLine& line, const std::string& root) {
         shown.resize(cut);
         shown += "...";
     }
-    throw RunError("リストの " + std::to_string(number) + " 行目は読み込めません: " + shown);
+    throw RunError("リストの " + std::to_string(i + 1) + " 行目は読み込めません: " + shown);
 }
 
 }  // namespace
 
-std::optional<std::vector<FileRow>> ReadForeignDigestList(std::string_view bytes,
+std::optional<std::vector<FileRow>> ReadForeignDigestList(const ListLines& lines,
                                                           const std::string& root) {
-    if (bytes.starts_with(kUtf8Bom)) bytes.remove_prefix(kUtf8Bom.size());
-    LineBuffer buffer;
-    buffer.Load(std::string(bytes));
-    const std::size_t count = buffer.LineCount();
-    if (count >= 2 && IsDriveFolder(buffer.Line(1))) return std::nullopt;
+    const std::size_t count = lines.Count();
+    if (IsOwnList(lines)) return std::nullopt;
 
+    // Any digest line makes the file a digest list, whatever its first lines are (a header, a
+    // signature's armour, a digest of another kind): those are then refused by their number.
     bool comments = false;
-    std::size_t first = 0;
-    while (first < count && IsSkipped(buffer.Line(first))) {
-        comments = comments || !IsBlank(buffer.Line(first));
-        ++first;
+    bool entries = false;
+    bool digestLines = false;
+    for (std::size_t i = 0; i < count && !digestLines; ++i) {
+        const std::string_view text = lines.Raw(i);
+        if (IsSkipped(text)) {
+            comments = comments || !IsBlank(text);
+            continue;
+        }
+        entries = true;
+        digestLines = ParseLine(text).has_value();
     }
-    if (first == count) {
+    if (!entries) {
         if (!comments) return std::nullopt;
         return std::vector<FileRow>();
     }
-    if (!ParseLine(buffer.Line(first))) return std::nullopt;
+    // Text with no digest line at all is read by the four-line rule, as any file always was.
+    if (!digestLines) return std::nullopt;
 
     std::vector<FileRow> rows;
-    for (std::size_t i = first; i < count; ++i) {
-        const std::string_view text = buffer.Line(i);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string_view text = lines.Raw(i);
         if (IsSkipped(text)) continue;
         const std::optional<DigestLine> line = ParseLine(text);
         std::optional<FileRow> row;
-        if (line) row = RowFor(*line, root);
-        if (!row) ThrowBadLine(i + 1, text);
+        if (line) row = RowFor(*line, lines, root);
+        if (!row) ThrowBadLine(lines, i);
         rows.push_back(std::move(*row));
     }
     return rows;
+}
+
+std::optional<std::vector<FileRow>> ReadForeignDigestList(std::string_view bytes,
+                                                          const std::string& root) {
+    return ReadForeignDigestList(ListLines(std::string(bytes)), root);
 }
 
 void SetRowsWithoutSizes(FileTable& table, std::vector<FileRow> rows) {

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "core/Commands.h"
 #include "core/RunError.h"
 #include "core/Steps.h"
 #include "support/SessionFixture.h"
@@ -74,6 +76,39 @@ TEST_F(ForeignList, OwnFormatWinsAndCommentsAloneNameNoFile) {
     EXPECT_EQ(Load("\xEF\xBB\xBF# nothing\r\n\r\n#\r\n#\r\n#\r\n"),
               "ファイル " + tree.Host("list.md5") + " には比較するファイルがありません");
     EXPECT_EQ(s.table.Count(), 1u);
+}
+
+// Files whose first line is no digest line are still digest lists, not lists of the program's
+// own: that line is refused by its number.
+TEST_F(ForeignList, FirstLineThatIsNoDigestLineIsRefusedByNumber) {
+    const std::string entry = kHash + "  a.txt\n";
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"MD5 checksums of the disc", entry + entry},
+        {"-----BEGIN PGP SIGNED MESSAGE-----",
+         "Hash: SHA256\n\n" + entry + "-----BEGIN PGP SIGNATURE-----\n\nabc=\n"},
+        {"CRC32 (a.txt) = 3610a686", "MD5 (a.txt) = " + kHash + "\nSHA1 (a.txt) = 0\n"},
+        {kHash + "0  a.txt", entry + entry + entry},
+    };
+    for (const auto& [first, rest] : files) {
+        EXPECT_EQ(Load(first + "\n" + rest), "リストの 1 行目は読み込めません: " + first);
+        EXPECT_EQ(s.table.Rows(), std::vector<FileRow>{kPrevious});
+    }
+}
+
+// Names of a disc partly not UTF-8 (Shift-JIS bytes) and partly UTF-8, listed by md5sum: the
+// file's encoding is judged as for the program's own list, and both files are found again.
+TEST_F(ForeignList, Md5sumListWithMixedNamesVerifiesTheSameDisc) {
+    tree.WriteFile("disc/\x82\xa0.txt", "a");
+    tree.WriteFile("disc/ファイル.txt", "b");
+    drives.Set('Q', tree.Host("disc"));
+    tree.WriteFile("list.md5",
+                   "0cc175b9c0f1b6a831c399e269772661  \x82\xa0.txt\n"
+                   "92eb5ffee6ae2fec3ad71c777531578f  ファイル.txt\n");
+    window.openAnswers.push_back(tree.Host("list.md5"));
+    CRC322Click(s);
+    ASSERT_EQ(s.table.Count(), 2u);
+    EXPECT_EQ(s.table.Row(0).ResultText + s.table.Row(1).ResultText, "OKOK");
+    EXPECT_EQ(window.panels[2], "正常に終了しました");
 }
 
 }  // namespace
