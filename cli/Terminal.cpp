@@ -1,6 +1,7 @@
 // Terminal, signal and process calls of the terminal program (POSIX).
 #include "Terminal.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -22,6 +23,15 @@ void OnInterrupt(int) {
 }
 
 }  // namespace
+
+void ReserveStandardStreams() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+        // The lowest free number is fd itself, as every lower one is open.
+        const int opened = ::open("/dev/null", fd == STDERR_FILENO ? O_WRONLY : O_RDONLY);
+        if (opened >= 0 && opened != fd) ::close(opened);
+    }
+}
 
 bool IsTerminal(int fd) {
     return ::isatty(fd) == 1;

@@ -6,6 +6,10 @@
 namespace korvane::cli {
 
 bool IsTerminal(int fd);
+// Puts /dev/null behind standard input, output or error where one is closed, so that no file
+// the run opens takes its number; standard output is opened for reading only, so that writes to
+// it still fail and are reported.
+void ReserveStandardStreams();
 // Columns of the terminal on fd, 80 when it cannot be told.
 int TerminalWidth(int fd);
 

@@ -1,5 +1,7 @@
 // korvane-cli: the window's commands from a terminal and from scripts, run on the same core.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,6 +53,12 @@ int ListDrives(const Options& o) {
         } else {
             auto field = [](const std::string& text) { return text.empty() ? "-" : text; };
             line = root + "\t" + field(d.device) + "\t" + field(d.mountPoint) + "\t" + d.label;
+            // A mount point with a TAB or a line break would split the line or its fields.
+            if (NeedsEscape(d.device, true) || NeedsEscape(d.mountPoint, true) ||
+                NeedsEscape(d.label, true)) {
+                line = "\\" + Escaped(root, true) + "\t" + Escaped(field(d.device), true) + "\t" +
+                       Escaped(field(d.mountPoint), true) + "\t" + Escaped(d.label, true);
+            }
         }
         std::printf("%s\n", line.c_str());
     }
@@ -147,9 +155,7 @@ int RunCommand(const Options& o) {
     return Interrupted() ? kInterrupted : code;
 }
 
-}  // namespace
-
-int Main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     Options options;
     std::string error;
@@ -166,6 +172,27 @@ int Main(int argc, char** argv) {
         default:
             return RunCommand(options);
     }
+}
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+    ReserveStandardStreams();
+    const int code = Run(argc, argv);
+    // Results that never reached standard output (a full disk, a closed descriptor) must not
+    // pass for a finished run.
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    const int error = errno;
+    if (!flushed || std::ferror(stdout) != 0) {
+        if (error != 0) {
+            std::fprintf(stderr, "korvane-cli: write error: %s\n", std::strerror(error));
+        } else {
+            std::fputs("korvane-cli: write error\n", stderr);
+        }
+        return code == kInterrupted ? code : kFailed;
+    }
+    return code;
 }
 
 }  // namespace korvane::cli

@@ -25,11 +25,15 @@ struct CliRun {
     std::string output;
 };
 
-CliRun Cli(const std::string& args) {
+std::string Program() {
     const char* program = std::getenv("KORVANE_CLI");
+    return ShellQuote(program ? program : "korvane-cli");
+}
+
+// `before` goes ahead of the program on the shell's line: "cd DIR && ", "VAR=value ".
+CliRun Cli(const std::string& args, const std::string& before = {}) {
     CliRun run;
-    run.output =
-        RunHost(ShellQuote(program ? program : "korvane-cli") + " " + args + " 2>&1", &run.code);
+    run.output = RunHost(before + Program() + " " + args + " 2>&1", &run.code);
     std::istringstream lines(run.output);
     std::string line;
     while (std::getline(lines, line)) {
@@ -158,6 +162,53 @@ TEST(Cli, InterruptDuringADigestWritesNoList) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 130);
     EXPECT_FALSE(std::filesystem::exists(list));
+}
+
+// A name holding a line feed cannot forge a verdict line; names that are not UTF-8 stay apart
+// in JSON.
+TEST(Cli, NamesThatWouldBreakALineAreEscapedAndKeptApart) {
+    TempTree tree;
+    tree.WriteFile("X.BIN: OK\nD:", "x");
+    tree.WriteFile("R\rS", "r");
+    const CliRun text = Cli("readtest " + ShellQuote(tree.root()));
+    EXPECT_EQ(text.code, 0) << text.output;
+    EXPECT_TRUE(text.files.empty()) << text.output;  // no line reads as a plain "D:\..." line
+    EXPECT_NE(text.output.find(":\\\\X.BIN: OK\\nD:: OK\n"), std::string::npos) << text.output;
+    EXPECT_NE(text.output.find(":\\\\R\\rS: OK\n"), std::string::npos) << text.output;
+    EXPECT_EQ(text.output.find("\nD:"), std::string::npos) << text.output;
+
+    TempTree odd;
+    odd.WriteFile("\xff", "a");
+    odd.WriteFile("\xfe", "b");
+    const CliRun json = Cli("readtest " + ShellQuote(odd.root()) + " --json");
+    EXPECT_NE(json.output.find("5cff\"}"), std::string::npos) << json.output;
+    EXPECT_NE(json.output.find("5cfe\"}"), std::string::npos) << json.output;
+}
+
+TEST(Cli, DrivesWithTabsOrLineBreaksInTheirMountPointsTakeOneLineEach) {
+    TempTree tree;
+    const std::string tab = tree.MakeFolder("a\tb");
+    const std::string feed = tree.MakeFolder("c\nd");
+    const CliRun run =
+        Cli("drives", "KORVANE_EXTRA_DRIVES=" + ShellQuote("X=" + tab + ";Y=" + feed) + " ");
+    EXPECT_EQ(run.code, 0) << run.output;
+    EXPECT_NE(run.output.find("\\X:\\\\\t-\t" + tree.root() + "/a\\tb\ta\\tb\n"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("\\Y:\\\\\t-\t" + tree.root() + "/c\\nd\tc\\nd\n"), std::string::npos)
+        << run.output;
+}
+
+// As md5sum: results that cannot be written are an error, not a finished run.
+TEST(Cli, OutputThatCannotBeWrittenEndsWithStatusTwo) {
+    TempTree tree;
+    tree.WriteFile("A.TXT", "alpha\n");
+    for (const char* output : {">/dev/full", ">&-"}) {
+        int code = -1;
+        const std::string errors =
+            RunHost(Program() + " readtest " + ShellQuote(tree.root()) + " 2>&1 " + output, &code);
+        EXPECT_EQ(code, 2) << output;
+        EXPECT_NE(errors.find("korvane-cli: write error: "), std::string::npos) << errors;
+    }
 }
 
 }  // namespace
