@@ -211,5 +211,13 @@ TEST(Cli, OutputThatCannotBeWrittenEndsWithStatusTwo) {
     }
 }
 
+TEST(Cli, ABareLetterIsTheFolderOfThatName) {
+    TempTree tree;
+    tree.WriteFile("d/A.TXT", "alpha\n");
+    const CliRun run = Cli("readtest d", "cd " + ShellQuote(tree.root()) + " && ");
+    EXPECT_EQ(run.code, 0) << run.output;
+    EXPECT_EQ(run.files, std::set<std::string>{":\\A.TXT: OK"}) << run.output;
+}
+
 }  // namespace
 }  // namespace korvane::test
