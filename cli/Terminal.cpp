@@ -101,4 +101,22 @@ bool IsFolder(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+std::string OutputTarget(const std::string& path) {
+    if (std::string real = RealPath(path); !real.empty()) return real;
+    const std::size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string folder = RealPath(slash == std::string::npos ? std::string(".")
+                                        : slash == 0               ? std::string("/")
+                                                                   : path.substr(0, slash));
+    if (folder.empty() || name.empty()) return {};
+    return (folder == "/" ? folder : folder + "/") + name;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 }  // namespace korvane::cli

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -72,6 +74,38 @@ bool AllDone(const Session& s) {
     return true;
 }
 
+// Why a file the run writes would destroy what it reads: the list being verified, a file of a
+// drive being checked (its comparison would then read the program's own output), or the other
+// output file. Empty when nothing is in the way.
+std::string RefusedOutput(const Options& o, const DriveMap& map, std::optional<char> source,
+                          std::optional<char> copy) {
+    auto same = [](const std::string& a, const std::string& b) {
+        const std::string target = OutputTarget(a);
+        return SameFile(a, b) || (!target.empty() && target == OutputTarget(b));
+    };
+    std::vector<std::pair<std::string, std::string>> outputs;  // what the help calls it, path
+    if (o.command == Command::Calc) outputs.emplace_back("-o LIST", o.output);
+    if (!o.tsv.empty()) outputs.emplace_back("--tsv FILE", o.tsv);
+    for (const auto& [name, path] : outputs) {
+        const std::string target = OutputTarget(path);
+        if (o.command == Command::Verify && same(path, o.operands[0])) {
+            return name + " is the list being verified: " + path;
+        }
+        for (const auto& [drive, letter] : {std::pair{"SOURCE", source}, std::pair{"COPY", copy}}) {
+            const std::optional<std::string> root = letter ? map.RootOf(*letter) : std::nullopt;
+            const std::string folder = root ? RealPath(*root) : std::string();
+            if (folder.empty() || target.empty()) continue;
+            if (folder == "/" || target == folder || target.rfind(folder + "/", 0) == 0) {
+                return name + " lies on " + drive + ", the drive being checked: " + path;
+            }
+        }
+    }
+    if (outputs.size() == 2 && same(outputs[0].second, outputs[1].second)) {
+        return "-o LIST and --tsv FILE are the same file: " + o.tsv;
+    }
+    return {};
+}
+
 int RunCommand(const Options& o) {
     DriveChoice drives;
     drives.Discover();
@@ -85,6 +119,10 @@ int RunCommand(const Options& o) {
         copy = drives.Choose(o.operands[1], error);
         if (!copy) return CannotStart(error);
         if (*copy == *source) return UsageError("SOURCE and COPY are the same drive");
+    }
+    if (const std::string refused = RefusedOutput(o, drives.Map(), source, copy);
+        !refused.empty()) {
+        return UsageError(refused);
     }
     if (o.swap && o.swapCommand.empty() && !IsTerminal(0)) {
         return UsageError("--interactive needs a terminal on standard input");

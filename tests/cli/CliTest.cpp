@@ -146,7 +146,8 @@ TEST(Cli, InterruptDuringADigestWritesNoList) {
     TempTree tree;
     // The reader polls at every second percent of a file: 160 MB here, the run is much longer.
     tree.WriteSparse("HUGE.BIN", std::uint64_t(8) << 30);
-    const std::string list = tree.Host("list.txt");
+    TempTree out;  // a list on the source itself is refused
+    const std::string list = out.Host("list.txt");
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -209,6 +210,34 @@ TEST(Cli, OutputThatCannotBeWrittenEndsWithStatusTwo) {
         EXPECT_EQ(code, 2) << output;
         EXPECT_NE(errors.find("korvane-cli: write error: "), std::string::npos) << errors;
     }
+}
+
+// No output replaces what the run reads, or a node that is not a file; a node's errors count.
+TEST(Cli, OutputsAreNeverPutInPlaceOfWhatTheRunReadsOrOfANode) {
+    TempTree tree;
+    const std::string source = ShellQuote(tree.root() + "/SRC");
+    tree.WriteFile("SRC/B.TXT", "beta\n");
+    const std::string list = ShellQuote(tree.Host("list.txt"));
+    ASSERT_EQ(Cli("calc " + source + " -o " + list).code, 0);
+    const std::string saved = tree.ReadFile("list.txt");
+    for (const std::string& args : {"calc " + source + " -o " + source + "/B.TXT",
+                                    "calc " + source + " -o " + source + "/NEW",
+                                    "verify " + list + " " + source + " --tsv " + list,
+                                    "calc " + source + " -o " + list + " --tsv " + list}) {
+        const CliRun run = Cli(args);
+        EXPECT_EQ(run.code, 2) << args << "\n" << run.output;
+        EXPECT_TRUE(run.files.empty()) << run.output;  // refused before the run
+    }
+    EXPECT_EQ(tree.ReadFile("SRC/B.TXT"), "beta\n");
+    EXPECT_EQ(tree.ReadFile("list.txt"), saved);
+    EXPECT_FALSE(std::filesystem::exists(tree.Host("SRC/NEW")));
+
+    for (const char* format : {"korvane", "md5sum"}) {
+        const CliRun full = Cli("calc " + source + " -o /dev/full --format " + format);
+        EXPECT_EQ(full.code, 2) << full.output;
+        EXPECT_NE(full.output.find("(No space left on device)"), std::string::npos) << full.output;
+    }
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
 }
 
 TEST(Cli, ABareLetterIsTheFolderOfThatName) {
