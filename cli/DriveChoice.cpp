@@ -21,8 +21,10 @@ std::string LastName(std::string path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// "D", "D:" and "D:\" name drive D.
+// "D:" and "D:\" name drive D; a bare "D" does too, unless there is a folder or file of that
+// name: a path given on the command line is never read as another drive.
 std::optional<char> LetterArgument(const std::string& argument) {
+    if (argument.size() == 1 && !RealPath(argument).empty()) return std::nullopt;
     if (argument.empty() || argument.size() > 3 ||
         !std::isalpha(static_cast<unsigned char>(argument[0]))) {
         return std::nullopt;

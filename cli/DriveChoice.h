@@ -27,9 +27,9 @@ class DriveChoice {
     std::vector<ListedDrive> Listed() const;
     DriveMap& Map() { return map_; }
 
-    // Gives SOURCE or COPY a drive letter: "D:" ("D", "D:\") names a listed drive, a device
-    // node its drive, and a folder the drive mounted there or else the next free letter. On
-    // failure `error` says why and nothing is returned.
+    // Gives SOURCE or COPY a drive letter: "D:" ("D:\", or "D" where no folder "D" is) names a
+    // listed drive, a device node its drive, and a folder the drive mounted there or else the
+    // next free letter. On failure `error` says why and nothing is returned.
     std::optional<char> Choose(const std::string& argument, std::string& error);
 
   private:

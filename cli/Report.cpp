@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "core/Texts.h"
+#include "platform/TextEncoding.h"
 
 namespace korvane::cli {
 
@@ -38,7 +39,54 @@ std::string Dump(const nlohmann::ordered_json& object) {
     return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
+// The bytes of a name as lower-case hex: two names that differ only in bytes that are not UTF-8
+// would print the same replacement characters.
+std::string Hex(const std::string& bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        out.push_back(kDigits[b >> 4]);
+        out.push_back(kDigits[b & 0xF]);
+    }
+    return out;
+}
+
+// A name and what follows it as one line.
+std::string NamedLine(const std::string& name, const std::string& rest) {
+    return NeedsEscape(name) ? "\\" + Escaped(name) + rest : name + rest;
+}
+
 }  // namespace
+
+bool NeedsEscape(const std::string& text, bool tabs) {
+    return text.find_first_of(tabs ? "\n\r\t" : "\n\r") != std::string::npos;
+}
+
+std::string Escaped(const std::string& text, bool tabs) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (const char c : text) {
+        switch (c) {
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += tabs ? "\\t" : "\t";
+                break;
+            default:
+                out.push_back(c);
+        }
+    }
+    return out;
+}
 
 bool RowGood(const FileRow& row, bool digestRun) {
     return digestRun ? IsDigestText(row.ResultText) : row.ResultText == text::kOK;
@@ -48,7 +96,7 @@ std::string RowLine(const FileRow& row) {
     const std::string& result = row.ResultText;
     const bool digestMismatch =
         result.size() > 4 && result.find("NG(") != std::string::npos && result.back() == ')';
-    return row.Path() + ": " + (digestMismatch ? "FAILED (" + result + ")" : result);
+    return NamedLine(row.Path(), ": " + (digestMismatch ? "FAILED (" + result + ")" : result));
 }
 
 void PrintReport(std::FILE* out, const FileTable& table, const RunReport& report, bool quiet,
@@ -59,32 +107,45 @@ void PrintReport(std::FILE* out, const FileTable& table, const RunReport& report
         good += isGood ? 1 : 0;
         if (quiet && isGood) continue;
         if (json) {
-            PutLine(out, Dump({{"type", "file"},
-                               {"path", row.Path()},
-                               {"folder", row.Folder},
-                               {"file", row.FileName},
-                               {"size", row.SizeText},
-                               {"result", row.ResultText},
-                               {"ok", isGood}}));
+            nlohmann::ordered_json object = {{"type", "file"},       {"path", row.Path()},
+                                             {"folder", row.Folder}, {"file", row.FileName},
+                                             {"size", row.SizeText}, {"result", row.ResultText},
+                                             {"ok", isGood}};
+            if (!IsValidUtf8(row.Path())) object["path_bytes"] = Hex(row.Path());
+            PutLine(out, Dump(object));
         } else {
             PutLine(out, RowLine(row));
         }
     }
     const std::vector<std::string> unlisted = UnlistedEntries(report);
     if (!json) {
-        for (const std::string& folder : unlisted) PutLine(out, folder + ": " + text::kReadError);
+        for (const std::string& folder : unlisted) {
+            PutLine(out, NamedLine(folder, std::string(": ") + text::kReadError));
+        }
     }
 
     const std::size_t files = table.Count();
     if (json) {
-        PutLine(out, Dump({{"type", "summary"},
-                           {"command", report.command},
-                           {"files", files},
-                           {"ok", good},
-                           {"not_ok", files - good},
-                           {"read_errors", report.readErrors},
-                           {"outcome", report.outcome},
-                           {"exit_code", exitCode}}));
+        nlohmann::ordered_json summary = {{"type", "summary"},
+                                          {"command", report.command},
+                                          {"files", files},
+                                          {"ok", good},
+                                          {"not_ok", files - good},
+                                          {"read_errors", report.readErrors},
+                                          {"outcome", report.outcome},
+                                          {"exit_code", exitCode}};
+        // Entry for entry beside read_errors: the hex bytes of a path that is not UTF-8, null
+        // for the others; only when there is such a path.
+        nlohmann::ordered_json bytes = nlohmann::ordered_json::array();
+        bool anyInvalid = false;
+        for (const std::string& path : report.readErrors) {
+            const bool valid = IsValidUtf8(path);
+            anyInvalid = anyInvalid || !valid;
+            bytes.push_back(valid ? nlohmann::ordered_json(nullptr)
+                                  : nlohmann::ordered_json(Hex(path)));
+        }
+        if (anyInvalid) summary["read_errors_bytes"] = bytes;
+        PutLine(out, Dump(summary));
         return;
     }
     std::string summary = report.command + ": " + std::to_string(files) + " files, " +

@@ -17,9 +17,17 @@ struct RunReport {
     std::vector<std::string> readErrors;
 };
 
+// A line that names a file holding a line feed or a carriage return would break apart, and its
+// second half could read as a verdict line of its own. Such a line starts with a backslash and
+// holds the name with "\\", "\n" and "\r" for those characters, as md5sum escapes names;
+// `tabs` also turns TABs into "\t", for lines of TAB-separated fields.
+bool NeedsEscape(const std::string& text, bool tabs = false);
+std::string Escaped(const std::string& text, bool tabs = false);
+
 // True when the row's result is what a good file leaves: "OK", or a digest after calc.
 bool RowGood(const FileRow& row, bool digestRun);
-// "D:\DIR\FILE.TXT: OK"; a digest mismatch reads "FAILED (<the table's text>)".
+// "D:\DIR\FILE.TXT: OK"; a digest mismatch reads "FAILED (<the table's text>)". A name that
+// needs it is escaped, behind a leading backslash.
 std::string RowLine(const FileRow& row);
 
 // The report on `out`; `exitCode` goes into the JSON summary.

@@ -1,6 +1,7 @@
 // Terminal, signal and process calls of the terminal program (POSIX).
 #include "Terminal.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -22,6 +23,15 @@ void OnInterrupt(int) {
 }
 
 }  // namespace
+
+void ReserveStandardStreams() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+        // The lowest free number is fd itself, as every lower one is open.
+        const int opened = ::open("/dev/null", fd == STDERR_FILENO ? O_WRONLY : O_RDONLY);
+        if (opened >= 0 && opened != fd) ::close(opened);
+    }
+}
 
 bool IsTerminal(int fd) {
     return ::isatty(fd) == 1;
@@ -89,6 +99,24 @@ std::string RealPath(const std::string& path) {
 bool IsFolder(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string OutputTarget(const std::string& path) {
+    if (std::string real = RealPath(path); !real.empty()) return real;
+    const std::size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string folder = RealPath(slash == std::string::npos ? std::string(".")
+                                        : slash == 0               ? std::string("/")
+                                                                   : path.substr(0, slash));
+    if (folder.empty() || name.empty()) return {};
+    return (folder == "/" ? folder : folder + "/") + name;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 }  // namespace korvane::cli

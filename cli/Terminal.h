@@ -6,6 +6,10 @@
 namespace korvane::cli {
 
 bool IsTerminal(int fd);
+// Puts /dev/null behind standard input, output or error where one is closed, so that no file
+// the run opens takes its number; standard output is opened for reading only, so that writes to
+// it still fail and are reported.
+void ReserveStandardStreams();
 // Columns of the terminal on fd, 80 when it cannot be told.
 int TerminalWidth(int fd);
 
@@ -25,5 +29,10 @@ std::string AbsolutePath(const std::string& path);
 // The path with links and dots resolved, or empty when it does not exist.
 std::string RealPath(const std::string& path);
 bool IsFolder(const std::string& path);
+// Where a file written to the path lands, links and dots resolved: the file if there is one,
+// else the name in its resolved folder; empty when the folder is not there either.
+std::string OutputTarget(const std::string& path);
+// True when both paths name one existing file (the same device and inode).
+bool SameFile(const std::string& a, const std::string& b);
 
 }  // namespace korvane::cli

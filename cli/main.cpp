@@ -1,7 +1,11 @@
 // korvane-cli: the window's commands from a terminal and from scripts, run on the same core.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -51,6 +55,12 @@ int ListDrives(const Options& o) {
         } else {
             auto field = [](const std::string& text) { return text.empty() ? "-" : text; };
             line = root + "\t" + field(d.device) + "\t" + field(d.mountPoint) + "\t" + d.label;
+            // A mount point with a TAB or a line break would split the line or its fields.
+            if (NeedsEscape(d.device, true) || NeedsEscape(d.mountPoint, true) ||
+                NeedsEscape(d.label, true)) {
+                line = "\\" + Escaped(root, true) + "\t" + Escaped(field(d.device), true) + "\t" +
+                       Escaped(field(d.mountPoint), true) + "\t" + Escaped(d.label, true);
+            }
         }
         std::printf("%s\n", line.c_str());
     }
@@ -62,6 +72,38 @@ bool AllDone(const Session& s) {
         if (!entry.done) return false;
     }
     return true;
+}
+
+// Why a file the run writes would destroy what it reads: the list being verified, a file of a
+// drive being checked (its comparison would then read the program's own output), or the other
+// output file. Empty when nothing is in the way.
+std::string RefusedOutput(const Options& o, const DriveMap& map, std::optional<char> source,
+                          std::optional<char> copy) {
+    auto same = [](const std::string& a, const std::string& b) {
+        const std::string target = OutputTarget(a);
+        return SameFile(a, b) || (!target.empty() && target == OutputTarget(b));
+    };
+    std::vector<std::pair<std::string, std::string>> outputs;  // what the help calls it, path
+    if (o.command == Command::Calc) outputs.emplace_back("-o LIST", o.output);
+    if (!o.tsv.empty()) outputs.emplace_back("--tsv FILE", o.tsv);
+    for (const auto& [name, path] : outputs) {
+        const std::string target = OutputTarget(path);
+        if (o.command == Command::Verify && same(path, o.operands[0])) {
+            return name + " is the list being verified: " + path;
+        }
+        for (const auto& [drive, letter] : {std::pair{"SOURCE", source}, std::pair{"COPY", copy}}) {
+            const std::optional<std::string> root = letter ? map.RootOf(*letter) : std::nullopt;
+            const std::string folder = root ? RealPath(*root) : std::string();
+            if (folder.empty() || target.empty()) continue;
+            if (folder == "/" || target == folder || target.rfind(folder + "/", 0) == 0) {
+                return name + " lies on " + drive + ", the drive being checked: " + path;
+            }
+        }
+    }
+    if (outputs.size() == 2 && same(outputs[0].second, outputs[1].second)) {
+        return "-o LIST and --tsv FILE are the same file: " + o.tsv;
+    }
+    return {};
 }
 
 int RunCommand(const Options& o) {
@@ -77,6 +119,10 @@ int RunCommand(const Options& o) {
         copy = drives.Choose(o.operands[1], error);
         if (!copy) return CannotStart(error);
         if (*copy == *source) return UsageError("SOURCE and COPY are the same drive");
+    }
+    if (const std::string refused = RefusedOutput(o, drives.Map(), source, copy);
+        !refused.empty()) {
+        return UsageError(refused);
     }
     if (o.swap && o.swapCommand.empty() && !IsTerminal(0)) {
         return UsageError("--interactive needs a terminal on standard input");
@@ -147,9 +193,7 @@ int RunCommand(const Options& o) {
     return Interrupted() ? kInterrupted : code;
 }
 
-}  // namespace
-
-int Main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     Options options;
     std::string error;
@@ -166,6 +210,27 @@ int Main(int argc, char** argv) {
         default:
             return RunCommand(options);
     }
+}
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+    ReserveStandardStreams();
+    const int code = Run(argc, argv);
+    // Results that never reached standard output (a full disk, a closed descriptor) must not
+    // pass for a finished run.
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    const int error = errno;
+    if (!flushed || std::ferror(stdout) != 0) {
+        if (error != 0) {
+            std::fprintf(stderr, "korvane-cli: write error: %s\n", std::strerror(error));
+        } else {
+            std::fputs("korvane-cli: write error\n", stderr);
+        }
+        return code == kInterrupted ? code : kFailed;
+    }
+    return code;
 }
 
 }  // namespace korvane::cli

@@ -25,7 +25,7 @@ struct DirEntry {
 
 // An open file, read from start to end.
 class File {
-public:
+  public:
     virtual ~File() = default;
     // Delivers min(n, remaining) bytes unless the end of the file or an error stops it.
     // A failing read delivers what it got; every read after a failure delivers 0.
@@ -45,7 +45,7 @@ struct WriteResult {
 };
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     // Lists a folder given as a drive path ending in a backslash ("Q:\DATA\"), in the order the
@@ -69,8 +69,11 @@ public:
     // return, not drive paths.
     virtual bool ReadWhole(const std::string& hostPath, std::string& out) = 0;
     // Replaces the file atomically: a temporary file in the same folder is written with checked
-    // calls, synced and renamed over the target, so a failure leaves the old file whole.
-    virtual WriteResult WriteWholeAtomically(const std::string& hostPath, std::string_view data) = 0;
+    // calls, synced and renamed over the target, so a failure leaves the old file whole. A target
+    // that is no regular file (a device, a FIFO, a link to one) is never replaced: it is written
+    // to as it stands, and its errors are reported.
+    virtual WriteResult WriteWholeAtomically(const std::string& hostPath,
+                                             std::string_view data) = 0;
 
     // True when the drive path names the very file at the host path (a list file kept on the
     // drive it lists). A link on the drive is not the file it points to.

@@ -25,11 +25,15 @@ struct CliRun {
     std::string output;
 };
 
-CliRun Cli(const std::string& args) {
+std::string Program() {
     const char* program = std::getenv("KORVANE_CLI");
+    return ShellQuote(program ? program : "korvane-cli");
+}
+
+// `before` goes ahead of the program on the shell's line: "cd DIR && ", "VAR=value ".
+CliRun Cli(const std::string& args, const std::string& before = {}) {
     CliRun run;
-    run.output =
-        RunHost(ShellQuote(program ? program : "korvane-cli") + " " + args + " 2>&1", &run.code);
+    run.output = RunHost(before + Program() + " " + args + " 2>&1", &run.code);
     std::istringstream lines(run.output);
     std::string line;
     while (std::getline(lines, line)) {
@@ -142,7 +146,8 @@ TEST(Cli, InterruptDuringADigestWritesNoList) {
     TempTree tree;
     // The reader polls at every second percent of a file: 160 MB here, the run is much longer.
     tree.WriteSparse("HUGE.BIN", std::uint64_t(8) << 30);
-    const std::string list = tree.Host("list.txt");
+    TempTree out;  // a list on the source itself is refused
+    const std::string list = out.Host("list.txt");
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -158,6 +163,89 @@ TEST(Cli, InterruptDuringADigestWritesNoList) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 130);
     EXPECT_FALSE(std::filesystem::exists(list));
+}
+
+// A name holding a line feed cannot forge a verdict line; names that are not UTF-8 stay apart
+// in JSON.
+TEST(Cli, NamesThatWouldBreakALineAreEscapedAndKeptApart) {
+    TempTree tree;
+    tree.WriteFile("X.BIN: OK\nD:", "x");
+    tree.WriteFile("R\rS", "r");
+    const CliRun text = Cli("readtest " + ShellQuote(tree.root()));
+    EXPECT_EQ(text.code, 0) << text.output;
+    EXPECT_TRUE(text.files.empty()) << text.output;  // no line reads as a plain "D:\..." line
+    EXPECT_NE(text.output.find(":\\\\X.BIN: OK\\nD:: OK\n"), std::string::npos) << text.output;
+    EXPECT_NE(text.output.find(":\\\\R\\rS: OK\n"), std::string::npos) << text.output;
+    EXPECT_EQ(text.output.find("\nD:"), std::string::npos) << text.output;
+
+    TempTree odd;
+    odd.WriteFile("\xff", "a");
+    odd.WriteFile("\xfe", "b");
+    const CliRun json = Cli("readtest " + ShellQuote(odd.root()) + " --json");
+    EXPECT_NE(json.output.find("5cff\"}"), std::string::npos) << json.output;
+    EXPECT_NE(json.output.find("5cfe\"}"), std::string::npos) << json.output;
+}
+
+TEST(Cli, DrivesWithTabsOrLineBreaksInTheirMountPointsTakeOneLineEach) {
+    TempTree tree;
+    const std::string tab = tree.MakeFolder("a\tb");
+    const std::string feed = tree.MakeFolder("c\nd");
+    const CliRun run =
+        Cli("drives", "KORVANE_EXTRA_DRIVES=" + ShellQuote("X=" + tab + ";Y=" + feed) + " ");
+    EXPECT_EQ(run.code, 0) << run.output;
+    EXPECT_NE(run.output.find("\\X:\\\\\t-\t" + tree.root() + "/a\\tb\ta\\tb\n"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("\\Y:\\\\\t-\t" + tree.root() + "/c\\nd\tc\\nd\n"), std::string::npos)
+        << run.output;
+}
+
+// As md5sum: results that cannot be written are an error, not a finished run.
+TEST(Cli, OutputThatCannotBeWrittenEndsWithStatusTwo) {
+    TempTree tree;
+    tree.WriteFile("A.TXT", "alpha\n");
+    for (const char* output : {">/dev/full", ">&-"}) {
+        int code = -1;
+        const std::string errors =
+            RunHost(Program() + " readtest " + ShellQuote(tree.root()) + " 2>&1 " + output, &code);
+        EXPECT_EQ(code, 2) << output;
+        EXPECT_NE(errors.find("korvane-cli: write error: "), std::string::npos) << errors;
+    }
+}
+
+// No output replaces what the run reads, or a node that is not a file; a node's errors count.
+TEST(Cli, OutputsAreNeverPutInPlaceOfWhatTheRunReadsOrOfANode) {
+    TempTree tree;
+    const std::string source = ShellQuote(tree.root() + "/SRC");
+    tree.WriteFile("SRC/B.TXT", "beta\n");
+    const std::string list = ShellQuote(tree.Host("list.txt"));
+    ASSERT_EQ(Cli("calc " + source + " -o " + list).code, 0);
+    const std::string saved = tree.ReadFile("list.txt");
+    for (const std::string& args : {"calc " + source + " -o " + source + "/B.TXT",
+                                    "calc " + source + " -o " + source + "/NEW",
+                                    "verify " + list + " " + source + " --tsv " + list,
+                                    "calc " + source + " -o " + list + " --tsv " + list}) {
+        const CliRun run = Cli(args);
+        EXPECT_EQ(run.code, 2) << args << "\n" << run.output;
+        EXPECT_TRUE(run.files.empty()) << run.output;  // refused before the run
+    }
+    EXPECT_EQ(tree.ReadFile("SRC/B.TXT"), "beta\n");
+    EXPECT_EQ(tree.ReadFile("list.txt"), saved);
+    EXPECT_FALSE(std::filesystem::exists(tree.Host("SRC/NEW")));
+
+    for (const char* format : {"korvane", "md5sum"}) {
+        const CliRun full = Cli("calc " + source + " -o /dev/full --format " + format);
+        EXPECT_EQ(full.code, 2) << full.output;
+        EXPECT_NE(full.output.find("(No space left on device)"), std::string::npos) << full.output;
+    }
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+}
+
+TEST(Cli, ABareLetterIsTheFolderOfThatName) {
+    TempTree tree;
+    tree.WriteFile("d/A.TXT", "alpha\n");
+    const CliRun run = Cli("readtest d", "cd " + ShellQuote(tree.root()) + " && ");
+    EXPECT_EQ(run.code, 0) << run.output;
+    EXPECT_EQ(run.files, std::set<std::string>{":\\A.TXT: OK"}) << run.output;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The POSIX file layer on real temporary trees: listings, opens with share modes, reads, writes.
 #include "platform/posix/PosixFileSystem.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -244,6 +245,33 @@ TEST_F(PosixFileSystemTest, FailedWriteLeavesOldFileWhole) {
     EXPECT_EQ(r.message, "File too large");
     EXPECT_EQ(tree.ReadFile("LIST.md5"), old);
     EXPECT_EQ(NamesIn(fs), std::vector<std::string>{"LIST.md5"});
+}
+
+// Writing to a FIFO, a link to one or a device goes into it; it is never replaced by a file.
+TEST_F(PosixFileSystemTest, AtomicWriteToANodeWritesIntoItAndReportsItsErrors) {
+    const std::string fifo = tree.Host("PIPE");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string link = tree.Host("LINK");
+    ASSERT_EQ(symlink(fifo.c_str(), link.c_str()), 0);
+    // Nobody reads: refused at once, not waited for.
+    EXPECT_EQ(fs.WriteWholeAtomically(fifo, "list\n").message, "No such device or address");
+    for (const std::string& path : {fifo, link}) {
+        const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        ASSERT_GE(reader, 0);
+        const WriteResult r = fs.WriteWholeAtomically(path, "list\n");
+        char got[16] = {};
+        const ssize_t n = read(reader, got, sizeof got);
+        close(reader);
+        EXPECT_TRUE(r.ok) << r.message;
+        EXPECT_EQ(std::string(got, n > 0 ? n : 0), "list\n");
+        struct stat st {};
+        ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+        ASSERT_TRUE(S_ISFIFO(st.st_mode)) << path;
+    }
+
+    const WriteResult full = fs.WriteWholeAtomically("/dev/full", "list\n");
+    EXPECT_FALSE(full.ok);
+    EXPECT_EQ(full.message, "No space left on device");
 }
 
 }  // namespace

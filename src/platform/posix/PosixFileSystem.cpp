@@ -161,6 +161,20 @@ bool WriteAll(int fd, std::string_view data, int& error) {
     return true;
 }
 
+// A device, a FIFO or a socket is written to as it stands: a file renamed over it would put a
+// regular file in place of /dev/null or of the pipe a reader waits on. Without O_NONBLOCK a FIFO
+// nobody reads would hold the open (and the window) forever; it fails with ENXIO instead.
+WriteResult WriteInPlace(const std::string& hostPath, std::string_view data) {
+    FdGuard fd(::open(hostPath.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.get() < 0) return WriteResult{false, ErrorText(errno)};
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags >= 0) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+    int error = 0;
+    if (!WriteAll(fd.get(), data, error)) return WriteResult{false, ErrorText(error)};
+    if (::close(fd.release()) != 0) return WriteResult{false, ErrorText(errno)};
+    return WriteResult{};
+}
+
 }  // namespace
 
 bool PosixFileSystem::ListHostFolder(const std::string& hostFolder, std::vector<DirEntry>& out,
@@ -326,6 +340,7 @@ WriteResult PosixFileSystem::WriteWholeAtomically(const std::string& hostPath,
     }
     const bool exists = ::stat(target.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) return fail(EISDIR);
+    if (exists && !S_ISREG(st.st_mode)) return WriteInPlace(hostPath, data);
 
     const std::size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos
