@@ -23,9 +23,13 @@ struct DirEntry {
     std::uint64_t size = 0;  // full 64-bit size (0 for folders)
 };
 
+// A listing stops, and fails, past this many entries: a folder that never ends must not take
+// the machine's memory. No disc holds so many in all (see ScanLimits).
+inline constexpr std::uint64_t kMaxListedEntries = 5'000'000;
+
 // An open file, read from start to end.
 class File {
-public:
+  public:
     virtual ~File() = default;
     // Delivers min(n, remaining) bytes unless the end of the file or an error stops it.
     // A failing read delivers what it got; every read after a failure delivers 0.
@@ -45,14 +49,14 @@ struct WriteResult {
 };
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     // Lists a folder given as a drive path ending in a backslash ("Q:\DATA\"), in the order the
     // directory returns its entries, without "." and "..". Symbolic links to folders, FIFOs,
     // sockets and device nodes are left out; a link to a file is listed with its target's size.
-    // Returns false when the folder could not be opened or not read to its end; the entries read
-    // before the failure are still in `out`.
+    // Returns false when the folder could not be opened or not read to its end (also past
+    // kMaxListedEntries entries); the entries read before the failure are still in `out`.
     virtual bool ListFolder(const std::string& folder, std::vector<DirEntry>& out) = 0;
 
     // Opens an existing regular file for reading; nullptr when it cannot be opened (missing,
@@ -70,7 +74,8 @@ public:
     virtual bool ReadWhole(const std::string& hostPath, std::string& out) = 0;
     // Replaces the file atomically: a temporary file in the same folder is written with checked
     // calls, synced and renamed over the target, so a failure leaves the old file whole.
-    virtual WriteResult WriteWholeAtomically(const std::string& hostPath, std::string_view data) = 0;
+    virtual WriteResult WriteWholeAtomically(const std::string& hostPath,
+                                             std::string_view data) = 0;
 };
 
 }  // namespace korvane

@@ -437,6 +437,11 @@ FaultyDrive::FaultyDrive(DriveMap& drives, char letter, const std::string& folde
     if (!faults.eioFile.empty()) {
         args.push_back("--eio=" + faults.eioFile + ":" + std::to_string(faults.eioAt));
     }
+    if (!faults.stallFolder.empty()) {
+        args.push_back("--stall-dir=" + faults.stallFolder + ":" +
+                       std::to_string(faults.stallFolderSeconds));
+    }
+    if (!faults.endlessFolder.empty()) args.push_back("--endless=" + faults.endlessFolder);
     const pid_t child = SpawnQuiet(std::move(args));
     if (child < 0) {
         rmdir(mountPoint_.c_str());
