@@ -145,6 +145,10 @@ pid_t SpawnQuiet(std::vector<std::string> args) {
 
 }  // namespace
 
+std::string MountPointPrefix() {
+    return (fs::temp_directory_path() / (kMountPrefix + std::to_string(getpid()) + "-")).string();
+}
+
 std::string DiscToolsProblem() {
     static const std::string problem = [] {
         std::string missing;

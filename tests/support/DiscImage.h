@@ -169,6 +169,10 @@ class FaultyDrive {
     pid_t pid_ = -1;
 };
 
+// The text every mount point of this process's discs begins with: set as KORVANE_MOUNT_PREFIX,
+// the program sees no other drive.
+std::string MountPointPrefix();
+
 // Clears mounts and mount points left behind by test runs that were killed outright.
 void RemoveStaleMounts();
 
