@@ -1,13 +1,18 @@
 // The "master read" step: empties the table and fills it from the source drive.
 #include "core/ReadMaster.h"
 
+#include <algorithm>
+#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "core/RunError.h"
 #include "core/Session.h"
 #include "core/Steps.h"
 #include "core/Texts.h"
+#include "digest/ListAhead.h"
+#include "digest/PacedRead.h"
 
 namespace korvane {
 
@@ -43,10 +48,39 @@ void ScanFolder(Session& s, const std::string& folder) {
     });
 }
 
-void WalkFolder(Session& s, const std::string& folder, const FileVisitor& onFile) {
+namespace {
+
+struct Walk {
+    Session& s;
+    const FileVisitor& onFile;
+    std::string drive;  // "Q:\", for the texts of the limits
+    std::uint64_t entries = 0;
+};
+
+// False once an abort was asked for: the walk then ends where it is.
+bool WalkFrom(Walk& w, const std::string& folder, int depth) {
+    Session& s = w.s;
+    if (depth > s.scanLimits.depth) {
+        throw RunError("ドライブ " + w.drive + " のフォルダの階層が " +
+                       FormatThousands(s.scanLimits.depth) + " を超えています");
+    }
     std::vector<DirEntry> entries;
-    if (!s.fs.ListFolder(folder, entries)) ReportUnlisted(s, folder);
+    const std::optional<bool> listed = ListPaced(s, folder, entries);
+    if (!listed) return false;
+    if (!*listed) ReportUnlisted(s, folder);
+    w.entries += entries.size();
+    if (w.entries > s.scanLimits.entries) {
+        throw RunError("ドライブ " + w.drive + " のファイルとフォルダが " +
+                       FormatThousands(static_cast<std::int64_t>(s.scanLimits.entries)) +
+                       " 個を超えています");
+    }
     for (DirEntry& e : entries) {
+        // As the readers do, the abort is taken from the pump: one asked for between runs lets
+        // the first step run in full.
+        if (s.pacer.Due()) {
+            PumpMessages(s);
+            if (s.AbortRequested) return false;
+        }
         if (e.name == "." || e.name == "..") continue;
         // A backslash in a name would read as a folder boundary: "a\b" would stand for the file
         // b in the folder a, and "..\.." for a way out of the drive.
@@ -55,11 +89,19 @@ void WalkFolder(Session& s, const std::string& folder, const FileVisitor& onFile
             continue;
         }
         if (e.isFolder) {
-            WalkFolder(s, folder + e.name + "\\", onFile);
+            if (!WalkFrom(w, folder + e.name + "\\", depth + 1)) return false;
         } else {
-            onFile(folder, e);
+            w.onFile(folder, e);
         }
     }
+    return true;
+}
+
+}  // namespace
+
+void WalkFolder(Session& s, const std::string& folder, const FileVisitor& onFile) {
+    Walk w{s, onFile, folder.substr(0, 3)};
+    WalkFrom(w, folder, static_cast<int>(std::count(folder.begin(), folder.end(), '\\')) - 1);
 }
 
 std::string FormatThousands(std::int64_t value) {

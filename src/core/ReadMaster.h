@@ -21,7 +21,10 @@ using FileVisitor = std::function<void(const std::string& folder, DirEntry& file
 
 // Walks `folder` (a drive path ending in a backslash) and its subfolders depth-first, in the
 // order the directories return their entries. A folder that cannot be listed to its end is
-// reported (read-error list, outcome panel) and kept in Session::unlistedFolders.
+// reported (read-error list, outcome panel) and kept in Session::unlistedFolders. The listings
+// run on the session's listing worker and the window handles its messages meanwhile; an abort
+// ends the walk where it is, a stalled listing given up. Throws RunError past the session's
+// ScanLimits.
 void WalkFolder(Session& s, const std::string& folder, const FileVisitor& onFile);
 
 // The source scan's walk: one row per file into the table, the sizes into TotalBytes.

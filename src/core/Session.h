@@ -13,6 +13,7 @@
 #include "core/FileTable.h"
 #include "core/StepQueue.h"
 #include "core/Window.h"
+#include "digest/ListAhead.h"
 #include "digest/Md5.h"
 #include "digest/ReadAhead.h"
 #include "platform/DriveMap.h"
@@ -41,6 +42,15 @@ class ReusableBuffer {
   private:
     std::unique_ptr<unsigned char[]> data_;
     std::size_t size_ = 0;
+};
+
+// Past these a scan gives up: no disc holds so deep a tree or so many entries, and a drive whose
+// folders never end must not take the machine's memory. A file with data takes at least one
+// 2,048-byte sector, so a full dual-layer DVD holds about 4.2 million files at most; the table
+// of 5 million rows takes about a gigabyte.
+struct ScanLimits {
+    int depth = 1000;                           // folders below the drive's root
+    std::uint64_t entries = kMaxListedEntries;  // files and folders of one drive
 };
 
 class Session {
@@ -93,6 +103,9 @@ class Session {
     // second. Started on first use and stopped with the session.
     ReadAhead readAhead;
     ReadAhead copyAhead;
+    // The scans' folder listings run on this worker, so that a stalled one can be given up.
+    ListAhead listAhead;
+    ScanLimits scanLimits;
 
     // Reads that had to wait for the drive (not served from memory): the digest workers read
     // ahead only where rows come from memory.

@@ -66,6 +66,11 @@ struct OpticalDrive {
 std::vector<DriveInfo> LayOutDrives(std::vector<OpticalDrive> opticals,
                                     const std::vector<MountEntry>& mounts);
 
+// When this environment variable holds a text, the drives of the machine are only the disc
+// mounts whose mount point begins with it, and optical drives are not looked for: a test sees
+// the discs it mounted itself, never the machine's nor another test's.
+inline constexpr char kMountPrefixVariable[] = "KORVANE_MOUNT_PREFIX";
+
 // The drives of this machine. Refresh() reads the optical drives (/dev/sr*) and the disc mounts
 // and gives them letters from D: upward in a stable order; in the drive map it binds each
 // optical drive's letter to the drive and each other disc mount's letter to that mount, and

@@ -23,6 +23,10 @@ struct DirEntry {
     std::uint64_t size = 0;  // full 64-bit size (0 for folders)
 };
 
+// A listing stops, and fails, past this many entries: a folder that never ends must not take
+// the machine's memory. No disc holds so many in all (see ScanLimits).
+inline constexpr std::uint64_t kMaxListedEntries = 5'000'000;
+
 // An open file, read from start to end.
 class File {
   public:
@@ -51,8 +55,8 @@ class FileSystem {
     // Lists a folder given as a drive path ending in a backslash ("Q:\DATA\"), in the order the
     // directory returns its entries, without "." and "..". Symbolic links to folders, FIFOs,
     // sockets and device nodes are left out; a link to a file is listed with its target's size.
-    // Returns false when the folder could not be opened or not read to its end; the entries read
-    // before the failure are still in `out`.
+    // Returns false when the folder could not be opened or not read to its end (also past
+    // kMaxListedEntries entries); the entries read before the failure are still in `out`.
     virtual bool ListFolder(const std::string& folder, std::vector<DirEntry>& out) = 0;
 
     // Opens an existing regular file for reading; nullptr when it cannot be opened (missing,

@@ -2,6 +2,8 @@
 //
 // KORVANE_EXTRA_DRIVES="D=/path/to/folder;E=/other" lists folders as optical drives behind
 // those letters, for demos and tests on machines without disc mounts (see Form1::ListDrives).
+// KORVANE_MOUNT_PREFIX=/tmp/test- confines the drives to the disc mounts whose mount point
+// begins with that text, without the optical drives, so that a test sees only its own discs.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>

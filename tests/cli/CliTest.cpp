@@ -19,6 +19,15 @@
 namespace korvane::test {
 namespace {
 
+// korvane-cli sees the discs this process mounts and no other: not the machine's, not those
+// another test mounts meanwhile.
+class OwnDiscsOnly : public ::testing::Environment {
+  public:
+    void SetUp() override { setenv("KORVANE_MOUNT_PREFIX", MountPointPrefix().c_str(), 1); }
+};
+const ::testing::Environment* const kOwnDiscsOnly =
+    ::testing::AddGlobalTestEnvironment(new OwnDiscsOnly);
+
 struct CliRun {
     int code = -1;
     std::set<std::string> files;  // the per-file lines, drive letter cut off: ":\DIR\B.BIN: OK"

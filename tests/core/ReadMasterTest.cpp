@@ -18,7 +18,7 @@ namespace korvane::test {
 namespace {
 
 class ReadMasterTest : public SessionFixture {
-protected:
+  protected:
     std::vector<std::string> Paths() const {
         std::vector<std::string> out;
         for (const FileRow& r : s.table.Rows()) out.push_back(r.Path());
@@ -42,8 +42,10 @@ TEST_F(ReadMasterTest, WalksDepthFirstInEnumerationOrder) {
         std::vector<DirEntry> list;
         host->ListFolder(folder, list);
         for (const DirEntry& e : list) {
-            if (e.isFolder) walk(folder + e.name + "\\");
-            else expected.push_back(folder + e.name);
+            if (e.isFolder)
+                walk(folder + e.name + "\\");
+            else
+                expected.push_back(folder + e.name);
         }
     };
     walk("Q:\\");
@@ -166,6 +168,18 @@ TEST_F(ReadMasterTest, SkipsThingsThatAreNotFilesOrFolders) {
     EXPECT_EQ(Paths(), std::vector<std::string>{"Q:\\REAL.TXT"});
 }
 
+// A drive of more entries than any disc holds ends the run, as one whose folders never end does.
+TEST_F(ReadMasterTest, AScanPastTheEntryLimitEndsTheRun) {
+    tree.WriteFile("A.TXT", "a");
+    tree.WriteFile("DIR/B.TXT", "b");
+    tree.WriteFile("DIR/C.TXT", "c");
+    s.scanLimits.entries = 3;  // A.TXT, DIR, B.TXT and C.TXT are four
+    CRC321Click(s);
+    EXPECT_EQ(window.messages,
+              std::vector<std::string>{"ドライブ Q:\\ のファイルとフォルダが 3 個を超えています"});
+    EXPECT_FALSE(s.runActive);
+}
+
 struct ThousandsCase {
     std::int64_t value;
     const char* text;
@@ -177,15 +191,13 @@ TEST_P(FormatThousandsTest, GroupsByThreeFromTheRight) {
     EXPECT_EQ(FormatThousands(GetParam().value), GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, FormatThousandsTest,
-                         ::testing::Values(ThousandsCase{0, "0"}, ThousandsCase{12, "12"},
-                                           ThousandsCase{123, "123"}, ThousandsCase{1234, "1,234"},
-                                           ThousandsCase{123456, "123,456"},
-                                           ThousandsCase{1234567, "1,234,567"},
-                                           ThousandsCase{650123456, "650,123,456"},
-                                           ThousandsCase{4294967295, "4,294,967,295"},
-                                           ThousandsCase{9223372036854775807,
-                                                         "9,223,372,036,854,775,807"}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, FormatThousandsTest,
+    ::testing::Values(ThousandsCase{0, "0"}, ThousandsCase{12, "12"}, ThousandsCase{123, "123"},
+                      ThousandsCase{1234, "1,234"}, ThousandsCase{123456, "123,456"},
+                      ThousandsCase{1234567, "1,234,567"}, ThousandsCase{650123456, "650,123,456"},
+                      ThousandsCase{4294967295, "4,294,967,295"},
+                      ThousandsCase{9223372036854775807, "9,223,372,036,854,775,807"}));
 
 }  // namespace
 }  // namespace korvane::test

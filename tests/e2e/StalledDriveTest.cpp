@@ -1,9 +1,13 @@
 // A drive that retries a damaged sector for seconds and then gives up, through korvane-faultfs:
 // the run reports the read error, an abort during the retrying ends the run without touching the
-// row, and the next command waits for the stalled read to let the file go.
+// row, and the next command waits for the stalled read to let the file go. A drive that stalls on
+// a folder listing, or whose folders never end, holds up no scan.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -77,6 +81,45 @@ TEST_F(StalledDrive, ReadErrorAfterTheStallAbortDuringItAndTheNextCommand) {
               window.log.end());
     EXPECT_EQ(s.table.Row(0).ResultText, text::kReadError);
     EXPECT_EQ(window.readErrors, badPath);
+}
+
+TEST_F(StalledDrive, AbortWhileAFolderListingStallsEndsTheScan) {
+    TempTree tree;
+    tree.WriteFile("A.TXT", "a");
+    tree.WriteFile("SLOW/B.TXT", "b");
+    DriveFaults faults;
+    faults.stallFolder = "SLOW";
+    faults.stallFolderSeconds = 120;
+    FaultyDrive drive(drives, 'D', tree.root(), faults);
+    window.master = "D:\\";
+    // Only the stalled listing lets so many pumps go by.
+    window.onPump = [this](int n) {
+        if (n == 10) s.AbortRequested = true;
+    };
+    const auto start = std::chrono::steady_clock::now();
+    CRC321Click(s);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+    EXPECT_EQ(window.messages, Strings{"中断しました"});
+    EXPECT_FALSE(s.runActive);
+    EXPECT_EQ(s.listAhead.StalledListings(), 1);
+}
+
+TEST_F(StalledDrive, AFolderTreeWithoutEndEndsTheScanWithTheLimit) {
+    TempTree tree;
+    tree.WriteFile("A.TXT", "a");
+    tree.MakeFolder("E");
+    DriveFaults faults;
+    faults.endlessFolder = "E";
+    FaultyDrive drive(drives, 'D', tree.root(), faults);
+    window.master = "D:\\";
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    CRC321Click(s);
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_EQ(window.messages, Strings{"ドライブ D:\\ のフォルダの階層が 1,000 を超えています"});
+    EXPECT_FALSE(s.runActive);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 256 * 1024);  // kilobytes
 }
 
 }  // namespace

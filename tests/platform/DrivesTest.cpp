@@ -281,6 +281,17 @@ TEST(DriveDiscovery, FindsALiveFuseImageMount) {
         std::ifstream in(*host, std::ios::binary);
         std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         EXPECT_EQ(content, "alpha\n");
+
+        // Confined to the mounts under another folder, as the window's and korvane-cli's tests
+        // are, the discovery finds no drive at all; confined to this one's, only this disc.
+        setenv(kMountPrefixVariable, tree.Host("elsewhere/").c_str(), 1);
+        discovery.Refresh(map);
+        EXPECT_TRUE(discovery.Drives().empty());
+        setenv(kMountPrefixVariable, tree.Host("mount point/").c_str(), 1);
+        discovery.Refresh(map);
+        ASSERT_EQ(discovery.Drives().size(), 1u);
+        EXPECT_EQ(discovery.Drives()[0].mountPoint, mountPoint);
+        unsetenv(kMountPrefixVariable);
     }
 
     discovery.Refresh(map);

@@ -145,6 +145,10 @@ pid_t SpawnQuiet(std::vector<std::string> args) {
 
 }  // namespace
 
+std::string MountPointPrefix() {
+    return (fs::temp_directory_path() / (kMountPrefix + std::to_string(getpid()) + "-")).string();
+}
+
 std::string DiscToolsProblem() {
     static const std::string problem = [] {
         std::string missing;
@@ -437,6 +441,11 @@ FaultyDrive::FaultyDrive(DriveMap& drives, char letter, const std::string& folde
     if (!faults.eioFile.empty()) {
         args.push_back("--eio=" + faults.eioFile + ":" + std::to_string(faults.eioAt));
     }
+    if (!faults.stallFolder.empty()) {
+        args.push_back("--stall-dir=" + faults.stallFolder + ":" +
+                       std::to_string(faults.stallFolderSeconds));
+    }
+    if (!faults.endlessFolder.empty()) args.push_back("--endless=" + faults.endlessFolder);
     const pid_t child = SpawnQuiet(std::move(args));
     if (child < 0) {
         rmdir(mountPoint_.c_str());

@@ -144,6 +144,9 @@ struct DriveFaults {
     double stallSeconds = 0;
     std::string eioFile;  // reads from this offset on fail with EIO, after any stall
     std::uint64_t eioAt = 0;
+    std::string stallFolder;  // every listing of this folder ("DATA/SUB") waits first
+    double stallFolderSeconds = 0;
+    std::string endlessFolder;  // holds folders within folders without end
 };
 
 // A host folder seen through korvane-faultfs at a fresh temporary mount point, put behind a
@@ -165,6 +168,10 @@ class FaultyDrive {
     std::string mountPoint_;
     pid_t pid_ = -1;
 };
+
+// The text every mount point of this process's discs begins with: set as KORVANE_MOUNT_PREFIX,
+// the program sees no other drive.
+std::string MountPointPrefix();
 
 // Clears mounts and mount points left behind by test runs that were killed outright.
 void RemoveStaleMounts();

@@ -18,6 +18,7 @@
 
 #include "ScriptedPrompter.h"
 #include "core/Session.h"
+#include "support/DiscImage.h"
 #include "ui/CommandLauncher.h"
 #include "ui/Form1.h"
 #include "ui/Gauge.h"
@@ -52,7 +53,12 @@ class WindowLayoutTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void initTestCase() { qunsetenv("KORVANE_EXTRA_DRIVES"); }
+    void initTestCase() {
+        qunsetenv("KORVANE_EXTRA_DRIVES");
+        // No drive at all, whatever the machine or other tests have mounted.
+        qputenv("KORVANE_MOUNT_PREFIX",
+                QByteArray::fromStdString(korvane::test::MountPointPrefix()));
+    }
     void opensWithCaptionPlaceAndSize();
     void regionsStackTopToBottom();
     void controlsSitWhereListed_data();

@@ -16,6 +16,7 @@
 
 #include "ScriptedPrompter.h"
 #include "core/Session.h"
+#include "support/DiscImage.h"
 #include "support/TempTree.h"
 #include "ui/CommandLauncher.h"
 #include "ui/FileTableModel.h"
@@ -26,6 +27,7 @@
 using korvane::FileRow;
 using korvane::GaugeId;
 using korvane::StatusPanel;
+using korvane::test::MountPointPrefix;
 using korvane::test::PatternBytes;
 using korvane::test::ScriptedPrompter;
 using korvane::test::TempTree;
@@ -42,6 +44,9 @@ struct Fixture {
 
     explicit Fixture(const QByteArray& extraDrives) {
         qputenv("KORVANE_EXTRA_DRIVES", extraDrives);
+        // The drives are the folders above alone: discs that other tests mount meanwhile, or the
+        // machine's own, must not move a row of the lists.
+        qputenv("KORVANE_MOUNT_PREFIX", QByteArray::fromStdString(MountPointPrefix()));
         auto p = std::make_unique<ScriptedPrompter>();
         prompter = p.get();
         form = std::make_unique<Form1>(std::move(p));

@@ -402,7 +402,15 @@ std::vector<DriveInfo> FindDrives() {
         mounts = DiscMounts(ReadAll(fd));
         ::close(fd);
     }
-    std::vector<DriveInfo> drives = LayOutDrives(ScanOpticalDrives(), mounts);
+    std::vector<OpticalDrive> opticals;
+    const char* prefix = std::getenv(kMountPrefixVariable);
+    if (prefix != nullptr && *prefix != '\0') {
+        std::erase_if(mounts,
+                      [prefix](const MountEntry& m) { return !StartsWith(m.mountPoint, prefix); });
+    } else {
+        opticals = ScanOpticalDrives();
+    }
+    std::vector<DriveInfo> drives = LayOutDrives(std::move(opticals), mounts);
     for (DriveInfo& drive : drives) drive.label = LabelOf(drive);
     return drives;
 }

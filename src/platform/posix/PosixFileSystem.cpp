@@ -186,6 +186,10 @@ bool PosixFileSystem::ListHostFolder(const std::string& hostFolder, std::vector<
     bool ok = true;
     struct stat st;
     for (;;) {
+        if (out.size() > kMaxListedEntries) {
+            ok = false;
+            break;
+        }
         errno = 0;
         const dirent* e = ::readdir(dir);
         if (!e) {

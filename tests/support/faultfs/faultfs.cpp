@@ -1,7 +1,8 @@
 // korvane-faultfs: a read-only FUSE view of a folder that behaves like a slow or damaged drive.
 //
 //   korvane-faultfs <folder> <mount point> [--rate=BYTES[K|M]] [--stall=FILE:OFFSET:SECONDS]
-//                   [--eio=FILE:OFFSET] [fuse options...]
+//                   [--eio=FILE:OFFSET] [--stall-dir=DIR:SECONDS] [--endless=DIR]
+//                   [fuse options...]
 //
 // --rate   every read takes as long as the drive would at that many bytes a second
 // --stall  a read that reaches OFFSET of FILE (a path under the folder, "DATA/A.BIN") first waits
@@ -9,6 +10,9 @@
 // --eio    reads of FILE from OFFSET on fail with EIO; a read that starts before it delivers the
 //          bytes up to it. Checked after the stall, so both together make a sector that is
 //          retried and then given up.
+// --stall-dir  every listing of the folder DIR first waits SECONDS
+// --endless    the folder DIR holds, besides its own entries, the folders 0 to 9, and each of
+//              those holds the folders 0 to 9 again, without end: a tree no walk ever finishes
 //
 // Files are opened with direct I/O, so every read of the program reaches this process with its
 // own offset and size and nothing is served from the page cache.
@@ -41,7 +45,12 @@ struct Options {
     double stallSeconds = 0;
     std::string eioFile;
     long long eioOffset = -1;
+    std::string stallDir;
+    double stallDirSeconds = 0;
+    std::string endlessDir;
 };
+
+constexpr int kEndlessFanOut = 10;
 
 Options options;
 
@@ -69,12 +78,37 @@ void Wait(double seconds) {
     }
 }
 
+// A folder below the endless one, which exists only in this view.
+bool InsideEndless(const char* path) {
+    const std::string& dir = options.endlessDir;
+    return !dir.empty() && path[0] == '/' && std::strncmp(path + 1, dir.c_str(), dir.size()) == 0 &&
+           path[1 + dir.size()] == '/';
+}
+
 int GetAttr(const char* path, struct stat* st, fuse_file_info*) {
+    if (InsideEndless(path)) {
+        *st = {};
+        st->st_mode = S_IFDIR | 0555;
+        st->st_nlink = 2;
+        return 0;
+    }
     return lstat(Backing(path).c_str(), st) == 0 ? 0 : -errno;
 }
 
 int ReadDir(const char* path, void* out, fuse_fill_dir_t fill, off_t, fuse_file_info*,
             fuse_readdir_flags) {
+    if (Names(path, options.stallDir)) Wait(options.stallDirSeconds);
+    const bool endless = Names(path, options.endlessDir) || InsideEndless(path);
+    if (endless) {
+        struct stat st {};
+        st.st_mode = S_IFDIR;
+        for (int i = 0; i < kEndlessFanOut; ++i) {
+            if (fill(out, std::to_string(i).c_str(), &st, 0, static_cast<fuse_fill_dir_flags>(0))) {
+                return 0;
+            }
+        }
+        if (InsideEndless(path)) return 0;
+    }
     DIR* dir = opendir(Backing(path).c_str());
     if (!dir) return -errno;
     while (dirent* e = readdir(dir)) {
@@ -149,6 +183,18 @@ bool Option(const std::string& arg) {
         options.eioOffset = std::atoll(value.substr(a + 1).c_str());
         return true;
     }
+    if (arg.rfind("--stall-dir=", 0) == 0) {
+        const std::string value = arg.substr(12);
+        const std::size_t a = value.rfind(':');
+        if (a == std::string::npos) return false;
+        options.stallDir = value.substr(0, a);
+        options.stallDirSeconds = std::atof(value.substr(a + 1).c_str());
+        return true;
+    }
+    if (arg.rfind("--endless=", 0) == 0) {
+        options.endlessDir = arg.substr(10);
+        return !options.endlessDir.empty();
+    }
     return false;
 }
 
@@ -178,7 +224,8 @@ int main(int argc, char* argv[]) {
     if (options.root.empty()) {
         std::fprintf(stderr,
                      "usage: korvane-faultfs <folder> <mount point> [--rate=B[K|M]] "
-                     "[--stall=FILE:OFFSET:SECONDS] [--eio=FILE:OFFSET] [fuse options]\n");
+                     "[--stall=FILE:OFFSET:SECONDS] [--eio=FILE:OFFSET] "
+                     "[--stall-dir=DIR:SECONDS] [--endless=DIR] [fuse options]\n");
         return 2;
     }
     fuse_operations ops{};
