@@ -4,6 +4,7 @@
 namespace korvane::verdict {
 
 inline constexpr char kSizeMismatch[] = "Size mismatch";
+// No comparison writes it any more; rows of tables saved by older versions may still hold it.
 inline constexpr char kZeroSizeSkip[] = "0 size skip";
 inline constexpr char kCheckingBinary[] = "checking binary...";
 inline constexpr char kBinaryMismatch[] = "binary mismatch";
