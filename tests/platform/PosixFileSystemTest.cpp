@@ -2,6 +2,8 @@
 #include "platform/posix/PosixFileSystem.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -143,6 +145,24 @@ INSTANTIATE_TEST_SUITE_P(Modes, ShareModeTest,
                                            ShareCase{ShareMode::Exclusive, ShareMode::Read, false},
                                            ShareCase{ShareMode::Exclusive, ShareMode::Exclusive,
                                                      false}));
+
+// A shared lock held through another open file description is what another program's
+// flock(LOCK_SH) looks like to this one; an exclusive lock there is a writer's.
+TEST_F(PosixFileSystemTest, OtherReadersLocksNeverKeepTheFileFromBeingRead) {
+    tree.WriteFile("A.BIN", "abc");
+    const int other = open(tree.Host("A.BIN").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(flock(other, LOCK_SH), 0);
+    {
+        auto file = fs.Open("Q:\\A.BIN", ShareMode::Exclusive);
+        ASSERT_TRUE(file);
+        EXPECT_FALSE(fs.Open("Q:\\A.BIN", ShareMode::Exclusive));  // still one open here only
+        EXPECT_FALSE(fs.Open("Q:\\A.BIN", ShareMode::Read));
+    }
+    ASSERT_EQ(flock(other, LOCK_EX), 0);
+    EXPECT_FALSE(fs.Open("Q:\\A.BIN", ShareMode::Read));
+    close(other);
+}
 
 TEST_F(PosixFileSystemTest, ExistsAndSizeOfOnlyForRegularFiles) {
     tree.WriteFile("A.BIN", "abc");

@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <system_error>
 #include <utility>
 
@@ -68,10 +70,71 @@ bool LockUnsupported(int error) {
            error == ENOSYS;
 }
 
+// The files this process holds open, by inode, and how. flock alone cannot tell a shared lock of
+// this process from one of another program that only reads the file: a reader elsewhere must
+// not keep the read test out, yet the same file opened twice here (a drive compared with itself,
+// a hard link listed twice) must still be refused.
+class OpenFiles {
+  public:
+    using Key = std::pair<dev_t, ino_t>;
+
+    bool Enter(Key key, ShareMode share) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Holders& h = files_[key];
+        if (h.exclusive > 0 || (share == ShareMode::Exclusive && h.readers > 0)) {
+            if (h.exclusive == 0 && h.readers == 0) files_.erase(key);
+            return false;
+        }
+        ++(share == ShareMode::Exclusive ? h.exclusive : h.readers);
+        return true;
+    }
+
+    void Leave(Key key, ShareMode share) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = files_.find(key);
+        if (it == files_.end()) return;
+        --(share == ShareMode::Exclusive ? it->second.exclusive : it->second.readers);
+        if (it->second.exclusive == 0 && it->second.readers == 0) files_.erase(it);
+    }
+
+  private:
+    struct Holders {
+        int readers = 0;
+        int exclusive = 0;
+    };
+    std::mutex mutex_;
+    std::map<Key, Holders> files_;
+};
+
+OpenFiles& OpenHere() {
+    static OpenFiles files;
+    return files;
+}
+
+// Takes the lock that keeps writers of other programs out while the file is read. An exclusive
+// open settles for a shared lock when only other readers hold one: they change nothing.
+bool LockAgainstOthers(int fd, ShareMode share) {
+    int op = (share == ShareMode::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+    while (::flock(fd, op) != 0) {
+        if (errno == EINTR) continue;
+        if (LockUnsupported(errno)) return true;
+        if (errno == EWOULDBLOCK && (op & LOCK_EX) != 0) {
+            op = LOCK_SH | LOCK_NB;
+            continue;
+        }
+        return false;  // another program holds the file exclusively
+    }
+    return true;
+}
+
 class PosixFile : public File {
   public:
-    PosixFile(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
-    ~PosixFile() override { ::close(fd_); }  // closing also drops the flock
+    PosixFile(int fd, std::uint64_t size, OpenFiles::Key key, ShareMode share)
+        : fd_(fd), size_(size), key_(key), share_(share) {}
+    ~PosixFile() override {
+        ::close(fd_);  // closing also drops the flock
+        OpenHere().Leave(key_, share_);
+    }
     PosixFile(const PosixFile&) = delete;
     PosixFile& operator=(const PosixFile&) = delete;
 
@@ -118,6 +181,8 @@ class PosixFile : public File {
   private:
     int fd_;
     std::uint64_t size_;
+    OpenFiles::Key key_;
+    ShareMode share_;
     std::uint64_t position_ = 0;
     bool failed_ = false;
     bool noWait_ = true;
@@ -237,17 +302,18 @@ std::unique_ptr<File> PosixFileSystem::OpenHost(const std::string& hostPath, Sha
     struct stat st;
     FdGuard fd(OpenRegularForReading(hostPath.c_str(), st));
     if (fd.get() < 0) return nullptr;
-    const int op = (share == ShareMode::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
-    while (::flock(fd.get(), op) != 0) {
-        if (errno == EINTR) continue;
-        if (LockUnsupported(errno)) break;
-        return nullptr;  // EWOULDBLOCK: another open holds a conflicting share
+    const OpenFiles::Key key{st.st_dev, st.st_ino};
+    if (!OpenHere().Enter(key, share)) return nullptr;  // a conflicting open of this process
+    if (!LockAgainstOthers(fd.get(), share)) {
+        OpenHere().Leave(key, share);
+        return nullptr;
     }
     // The kernel's own read-ahead window already covers a small file: the hint would only
     // cost a system call per file on discs of many small ones.
     constexpr off_t kAdviseFrom = 256 * 1024;
     if (st.st_size > kAdviseFrom) ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    return std::make_unique<PosixFile>(fd.release(), static_cast<std::uint64_t>(st.st_size));
+    return std::make_unique<PosixFile>(fd.release(), static_cast<std::uint64_t>(st.st_size), key,
+                                       share);
 }
 
 bool PosixFileSystem::ListFolder(const std::string& folder, std::vector<DirEntry>& out) {
