@@ -14,6 +14,8 @@ namespace korvane {
 void ReadMaster(Session& s) {
     s.table.Clear();
     s.TotalBytes = 0;
+    s.sourceEntries.clear();
+    s.sourceScanned = true;
     ScanFolder(s, s.window.MasterRoot());
     s.window.SetPanelText(StatusPanel::Total,
                           "全容量:" + FormatThousands(static_cast<std::int64_t>(s.TotalBytes)));
@@ -29,6 +31,16 @@ void ReportUnlisted(Session& s, std::string drivePath) {
     s.unlistedFolders.push_back(std::move(drivePath));
 }
 
+// A comparison step follows the scan: it judges the source's other entries against the copy's.
+bool Compares(const Session& s) {
+    for (const StepEntry& step : s.queue) {
+        if (step.keyword == keyword::kCompareBin || step.keyword == keyword::kCompareMd5) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 bool FitsDrivePath(std::string_view name) {
@@ -37,13 +49,21 @@ bool FitsDrivePath(std::string_view name) {
 }
 
 void ScanFolder(Session& s, const std::string& folder) {
-    WalkFolder(s, folder, [&s](const std::string& in, DirEntry& e) {
-        s.TotalBytes += e.size;
-        s.table.Append({std::move(e.name), in, std::to_string(e.size), std::string()});
-    });
+    const bool compares = Compares(s);
+    WalkFolder(
+        s, folder,
+        [&s](const std::string& in, DirEntry& e) {
+            s.TotalBytes += e.size;
+            s.table.Append({std::move(e.name), in, std::to_string(e.size), std::string()});
+        },
+        [&s, compares](const std::string& in, const DirEntry& e) {
+            if (!e.isFolder && !compares) ReportUnlisted(s, in + e.name);
+            s.sourceEntries.push_back({in, e});
+        });
 }
 
-void WalkFolder(Session& s, const std::string& folder, const FileVisitor& onFile) {
+void WalkFolder(Session& s, const std::string& folder, const FileVisitor& onFile,
+                const EntryVisitor& onOther) {
     std::vector<DirEntry> entries;
     if (!s.fs.ListFolder(folder, entries)) ReportUnlisted(s, folder);
     for (DirEntry& e : entries) {
@@ -55,9 +75,14 @@ void WalkFolder(Session& s, const std::string& folder, const FileVisitor& onFile
             continue;
         }
         if (e.isFolder) {
-            WalkFolder(s, folder + e.name + "\\", onFile);
-        } else {
+            if (onOther) onOther(folder, e);
+            WalkFolder(s, folder + e.name + "\\", onFile, onOther);
+        } else if (e.kind == EntryKind::File) {
             onFile(folder, e);
+        } else if (e.kind == EntryKind::Unreadable) {
+            ReportUnlisted(s, folder + e.name);
+        } else if (onOther) {
+            onOther(folder, e);
         }
     }
 }

@@ -43,6 +43,12 @@ class ReusableBuffer {
     std::size_t size_ = 0;
 };
 
+// An entry of a drive that is no file: a folder, a link, a FIFO, a socket or a device node.
+struct FoundEntry {
+    std::string folder;  // drive path of the folder holding it, ending in a backslash
+    DirEntry entry;
+};
+
 class Session {
   public:
     // `driveMap`, when given, is the map `files` resolves drive paths through: the run then looks
@@ -78,6 +84,11 @@ class Session {
     // Folders this run's scan could not list to their end (drive paths ending in a backslash),
     // and names it could not take in (folder + name). A run that missed any never reports success.
     std::vector<std::string> unlistedFolders;
+
+    // What this run's scan of the source found besides files, in walk order, for the comparison
+    // with the copy; sourceScanned is false while the rows come from a list instead.
+    std::vector<FoundEntry> sourceEntries;
+    bool sourceScanned = false;
 
     // Buffers reused across files: the digest chunk and the two comparison blocks.
     ReusableBuffer chunkBuffer;

@@ -182,7 +182,7 @@ void StepCompareBinary(Session& s) {
         // holds the copy open already, at the listed size.
         const std::optional<std::uint64_t> copySize = job ? job->size : s.fs.SizeOf(copyPath);
         if (!copySize) {
-            s.table.SetResult(i, text::kFileNotFound);
+            s.table.SetResult(i, NoFileVerdict(s, copyPath));
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
             return;
         }

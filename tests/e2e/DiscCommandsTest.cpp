@@ -111,7 +111,7 @@ TEST_P(SavedListAgainstCopy, ListHoldsTheDigestsAndLoadingItJudgesTheCopy) {
     const Expected verdict = [&](const std::string& rel) {
         return DigestVerdict(source, copy, rel);
     };
-    ExpectRows(s.table, source.tree, verdict, copy.tree);
+    ExpectRows(s.table, source.tree, verdict, copy.tree, false);
     EXPECT_EQ(Outcome(), good ? kSuccess : kAlarm);
     EXPECT_TRUE(window.messages.empty()) << window.messages.front();
     EXPECT_EQ(ExportCsv(), CsvText(s.table, source.tree, verdict, copy.tree));

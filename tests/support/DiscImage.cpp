@@ -437,6 +437,7 @@ FaultyDrive::FaultyDrive(DriveMap& drives, char letter, const std::string& folde
     if (!faults.eioFile.empty()) {
         args.push_back("--eio=" + faults.eioFile + ":" + std::to_string(faults.eioAt));
     }
+    if (!faults.vanishFile.empty()) args.push_back("--vanish=" + faults.vanishFile);
     const pid_t child = SpawnQuiet(std::move(args));
     if (child < 0) {
         rmdir(mountPoint_.c_str());

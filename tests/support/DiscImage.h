@@ -144,6 +144,7 @@ struct DriveFaults {
     double stallSeconds = 0;
     std::string eioFile;  // reads from this offset on fail with EIO, after any stall
     std::uint64_t eioAt = 0;
+    std::string vanishFile;  // listed by its folder, but looking it up gives ENOENT
 };
 
 // A host folder seen through korvane-faultfs at a fresh temporary mount point, put behind a

@@ -357,7 +357,9 @@ void WindowRunsTest::oneDriveCompareFindsTheDamage() {
 
     QCOMPARE(f.prompter->messages, QStringList{kExchange});
     auto rows = RowsByName(w);
-    QCOMPARE(rows.size(), std::size_t(4));
+    QCOMPARE(rows.size(), std::size_t(5));
+    // The copy lacks the folder of the missing file as well.
+    QCOMPARE(rows["SUB"].ResultText, std::string("Folder Not Found"));
     QCOMPARE(rows["A.TXT"].Folder, std::string("Q:\\"));
     QCOMPARE(rows["A.TXT"].ResultText, std::string("OK"));
     QCOMPARE(rows["EMPTY.DAT"].SizeText, std::string("0"));
@@ -380,8 +382,8 @@ void WindowRunsTest::oneDriveCompareFindsTheDamage() {
     QVERIFY(!w.Timer1->isActive());
     QVERIFY(!w.session().runActive);
     // What the table shows is what the run wrote.
-    QCOMPARE(w.tableModel()->rowCount(), 4);
-    for (int r = 0; r < 4; ++r) {
+    QCOMPARE(w.tableModel()->rowCount(), 5);
+    for (int r = 0; r < 5; ++r) {
         QCOMPARE(w.tableModel()->index(r, 3).data().toString().toStdString(),
                  w.session().table.Row(std::size_t(r)).ResultText);
     }

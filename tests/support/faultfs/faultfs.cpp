@@ -1,7 +1,7 @@
 // korvane-faultfs: a read-only FUSE view of a folder that behaves like a slow or damaged drive.
 //
 //   korvane-faultfs <folder> <mount point> [--rate=BYTES[K|M]] [--stall=FILE:OFFSET:SECONDS]
-//                   [--eio=FILE:OFFSET] [fuse options...]
+//                   [--eio=FILE:OFFSET] [--vanish=FILE] [fuse options...]
 //
 // --rate   every read takes as long as the drive would at that many bytes a second
 // --stall  a read that reaches OFFSET of FILE (a path under the folder, "DATA/A.BIN") first waits
@@ -9,6 +9,8 @@
 // --eio    reads of FILE from OFFSET on fail with EIO; a read that starts before it delivers the
 //          bytes up to it. Checked after the stall, so both together make a sector that is
 //          retried and then given up.
+// --vanish FILE is listed by its folder, but looking it up or opening it gives ENOENT, as on a
+//          drive whose directory names a file that is no longer there.
 //
 // Files are opened with direct I/O, so every read of the program reaches this process with its
 // own offset and size and nothing is served from the page cache.
@@ -41,6 +43,7 @@ struct Options {
     double stallSeconds = 0;
     std::string eioFile;
     long long eioOffset = -1;
+    std::string vanishFile;
 };
 
 Options options;
@@ -70,6 +73,7 @@ void Wait(double seconds) {
 }
 
 int GetAttr(const char* path, struct stat* st, fuse_file_info*) {
+    if (Names(path, options.vanishFile)) return -ENOENT;
     return lstat(Backing(path).c_str(), st) == 0 ? 0 : -errno;
 }
 
@@ -89,6 +93,7 @@ int ReadDir(const char* path, void* out, fuse_fill_dir_t fill, off_t, fuse_file_
 
 int Open(const char* path, fuse_file_info* fi) {
     if ((fi->flags & O_ACCMODE) != O_RDONLY) return -EROFS;
+    if (Names(path, options.vanishFile)) return -ENOENT;
     const int fd = open(Backing(path).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return -errno;
     fi->fh = static_cast<std::uint64_t>(fd);
@@ -149,6 +154,10 @@ bool Option(const std::string& arg) {
         options.eioOffset = std::atoll(value.substr(a + 1).c_str());
         return true;
     }
+    if (arg.rfind("--vanish=", 0) == 0) {
+        options.vanishFile = arg.substr(9);
+        return true;
+    }
     return false;
 }
 
@@ -178,7 +187,8 @@ int main(int argc, char* argv[]) {
     if (options.root.empty()) {
         std::fprintf(stderr,
                      "usage: korvane-faultfs <folder> <mount point> [--rate=B[K|M]] "
-                     "[--stall=FILE:OFFSET:SECONDS] [--eio=FILE:OFFSET] [fuse options]\n");
+                     "[--stall=FILE:OFFSET:SECONDS] [--eio=FILE:OFFSET] [--vanish=FILE] "
+                     "[fuse options]\n");
         return 2;
     }
     fuse_operations ops{};
