@@ -19,6 +19,8 @@ namespace korvane {
 void ReadMaster(Session& s) {
     s.table.Clear();
     s.TotalBytes = 0;
+    s.sourceEntries.clear();
+    s.sourceScanned = true;
     ScanFolder(s, s.window.MasterRoot());
     s.window.SetPanelText(StatusPanel::Total,
                           "全容量:" + FormatThousands(static_cast<std::int64_t>(s.TotalBytes)));
@@ -34,6 +36,16 @@ void ReportUnlisted(Session& s, std::string drivePath) {
     s.unlistedFolders.push_back(std::move(drivePath));
 }
 
+// A comparison step follows the scan: it judges the source's other entries against the copy's.
+bool Compares(const Session& s) {
+    for (const StepEntry& step : s.queue) {
+        if (step.keyword == keyword::kCompareBin || step.keyword == keyword::kCompareMd5) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 bool FitsDrivePath(std::string_view name) {
@@ -42,10 +54,17 @@ bool FitsDrivePath(std::string_view name) {
 }
 
 void ScanFolder(Session& s, const std::string& folder) {
-    WalkFolder(s, folder, [&s](const std::string& in, DirEntry& e) {
-        s.TotalBytes += e.size;
-        s.table.Append({std::move(e.name), in, std::to_string(e.size), std::string()});
-    });
+    const bool compares = Compares(s);
+    WalkFolder(
+        s, folder,
+        [&s](const std::string& in, DirEntry& e) {
+            s.TotalBytes += e.size;
+            s.table.Append({std::move(e.name), in, std::to_string(e.size), std::string()});
+        },
+        [&s, compares](const std::string& in, const DirEntry& e) {
+            if (!e.isFolder && !compares) ReportUnlisted(s, in + e.name);
+            s.sourceEntries.push_back({in, e});
+        });
 }
 
 namespace {
@@ -53,6 +72,7 @@ namespace {
 struct Walk {
     Session& s;
     const FileVisitor& onFile;
+    const EntryVisitor& onOther;
     std::string drive;  // "Q:\", for the texts of the limits
     std::uint64_t entries = 0;
 };
@@ -89,9 +109,14 @@ bool WalkFrom(Walk& w, const std::string& folder, int depth) {
             continue;
         }
         if (e.isFolder) {
+            if (w.onOther) w.onOther(folder, e);
             if (!WalkFrom(w, folder + e.name + "\\", depth + 1)) return false;
-        } else {
+        } else if (e.kind == EntryKind::File) {
             w.onFile(folder, e);
+        } else if (e.kind == EntryKind::Unreadable) {
+            ReportUnlisted(s, folder + e.name);
+        } else if (w.onOther) {
+            w.onOther(folder, e);
         }
     }
     return true;
@@ -99,8 +124,9 @@ bool WalkFrom(Walk& w, const std::string& folder, int depth) {
 
 }  // namespace
 
-void WalkFolder(Session& s, const std::string& folder, const FileVisitor& onFile) {
-    Walk w{s, onFile, folder.substr(0, 3)};
+void WalkFolder(Session& s, const std::string& folder, const FileVisitor& onFile,
+                const EntryVisitor& onOther) {
+    Walk w{s, onFile, onOther, folder.substr(0, 3)};
     WalkFrom(w, folder, static_cast<int>(std::count(folder.begin(), folder.end(), '\\')) - 1);
 }
 

@@ -136,6 +136,8 @@ void RunSteps(Session& s) {
     s.DoneBytes = 0;
     s.TotalBytes = 0;
     s.unlistedFolders.clear();
+    s.sourceEntries.clear();
+    s.sourceScanned = false;
     const std::size_t count = s.queue.size();
     w.ClearLog();
     w.SetPanelText(StatusPanel::Outcome, "");

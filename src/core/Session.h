@@ -53,6 +53,12 @@ struct ScanLimits {
     std::uint64_t entries = kMaxListedEntries;  // files and folders of one drive
 };
 
+// An entry of a drive that is no file: a folder, a link, a FIFO, a socket or a device node.
+struct FoundEntry {
+    std::string folder;  // drive path of the folder holding it, ending in a backslash
+    DirEntry entry;
+};
+
 class Session {
   public:
     // `driveMap`, when given, is the map `files` resolves drive paths through: the run then looks
@@ -92,6 +98,10 @@ class Session {
     // The host path of the digest list "load data" last read: a list kept on the disc it
     // describes is not one of that disc's extra files.
     std::string loadedList;
+    // What this run's scan of the source found besides files, in walk order, for the comparison
+    // with the copy; sourceScanned is false while the rows come from a list instead.
+    std::vector<FoundEntry> sourceEntries;
+    bool sourceScanned = false;
 
     // Buffers reused across files: the digest chunk and the two comparison blocks.
     ReusableBuffer chunkBuffer;

@@ -17,10 +17,22 @@ enum class ShareMode {
     Exclusive,  // nobody else may have the file open
 };
 
+// What a directory entry is when it is no folder. Nothing but a file is ever opened for reading.
+enum class EntryKind {
+    File,
+    Link,  // a symbolic link, whatever it points at (a file, a folder, nothing)
+    Fifo,
+    Socket,
+    Device,
+    Unreadable,  // the directory names it, but it could not be looked up
+};
+
 struct DirEntry {
     std::string name;  // the bytes the directory holds, unconverted
     bool isFolder = false;
-    std::uint64_t size = 0;  // full 64-bit size (0 for folders)
+    std::uint64_t size = 0;            // full 64-bit size (0 for everything but files)
+    EntryKind kind = EntryKind::File;  // only read when isFolder is false
+    std::string linkTarget{};          // a link's target text, as stored
 };
 
 // A listing stops, and fails, past this many entries: a folder that never ends must not take
@@ -53,21 +65,27 @@ class FileSystem {
     virtual ~FileSystem() = default;
 
     // Lists a folder given as a drive path ending in a backslash ("Q:\DATA\"), in the order the
-    // directory returns its entries, without "." and "..". Symbolic links to folders, FIFOs,
-    // sockets and device nodes are left out; a link to a file is listed with its target's size.
+    // directory returns its entries, without "." and "..". Every entry is listed for what it is:
+    // a link is never followed, and a name that cannot be looked up comes as Unreadable.
     // Returns false when the folder could not be opened or not read to its end (also past
     // kMaxListedEntries entries); the entries read before the failure are still in `out`.
+    //
+    // No call of this layer follows a symbolic link inside a drive, on the way or at the end of a
+    // path: a link could lead anywhere on the host.
     virtual bool ListFolder(const std::string& folder, std::vector<DirEntry>& out) = 0;
 
     // Opens an existing regular file for reading; nullptr when it cannot be opened (missing,
     // a folder, no permission, or a share conflict with another open).
     virtual std::unique_ptr<File> Open(const std::string& path, ShareMode share) = 0;
 
-    // True only for an existing regular file (or a link to one); a folder counts as not found.
+    // True only for an existing regular file; a folder or a link counts as not found.
     virtual bool FileExists(const std::string& path) = 0;
 
     // The full size of the file the path names, without opening it; nothing when there is none.
     virtual std::optional<std::uint64_t> SizeOf(const std::string& path) = 0;
+
+    // The target text of the symbolic link the path names; nothing when it names no link.
+    virtual std::optional<std::string> LinkTarget(const std::string& /*path*/) { return {}; }
 
     // Whole-file access for the result files. These take the host paths the file dialogs
     // return, not drive paths.

@@ -182,14 +182,15 @@ void StepCompareBinary(Session& s) {
         // holds the copy open already, at the listed size.
         const std::optional<std::uint64_t> copySize = job ? job->size : s.fs.SizeOf(copyPath);
         if (!copySize) {
-            s.table.SetResult(i, text::kFileNotFound);
+            s.table.SetResult(i, NoFileVerdict(s, copyPath));
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
             return;
         }
         const auto actual = static_cast<std::int64_t>(*copySize);
-        // An empty source needs no reading, but its copy must still exist and be empty too.
+        // Two empty files are equal without a byte read; a copy that is missing or not empty
+        // was caught above or is caught below like any other.
         if (listed == 0 && actual == 0) {
-            s.table.SetResult(i, verdict::kZeroSizeSkip);
+            s.table.SetResult(i, text::kOK);
             return;
         }
         if (listed != actual) {

@@ -32,7 +32,7 @@ void StepCompareMd5(Session& s) {
         const std::string path = pathOf(i);
 
         if (!s.fs.FileExists(path)) {
-            s.table.SetResult(i, text::kFileNotFound);
+            s.table.SetResult(i, NoFileVerdict(s, path));
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
             return;
         }

@@ -93,6 +93,53 @@ TEST_F(SourceFaults, UnreadableFolderIsReportedAndBlocksSuccess) {
     EXPECT_EQ(window.messages, std::vector<std::string>{kExchange});
 }
 
+// Rock Ridge links to a host file and a host folder: never followed, on the source or in a
+// list, and the same links on two discs are equal.
+TEST_F(SourceFaults, LinksAreReportedNeverFollowed) {
+    TempTree host;  // what lies outside every disc
+    host.WriteFile("secret", "host secret\n");
+    host.WriteFile("etc/shadow", "host shadow\n");
+    TempTree tree;
+    tree.WriteFile("A.TXT", "a\n");
+    ASSERT_EQ(symlink(host.Host("secret").c_str(), tree.Host("SECRET").c_str()), 0);
+    ASSERT_EQ(symlink(host.Host("etc").c_str(), tree.Host("ETC").c_str()), 0);
+    BuildImage(tree.root(), OutPath("links.iso"), "LINKS");
+    BuildImage(tree.root(), OutPath("again.iso"), "AGAIN");
+    MountedDisc disc(drives, 'D', OutPath("links.iso"));
+    MountedDisc same(drives, 'E', OutPath("again.iso"));
+    window.master = "D:\\";
+    window.copy = "E:\\";
+    using Rows = std::map<std::string, std::string>;
+    const auto rows = [&] {
+        Rows results;
+        for (const FileRow& row : s.table.Rows()) results[row.Path()] = row.ResultText;
+        return results;
+    };
+
+    N2Click(s);
+    EXPECT_EQ(rows(), (Rows{{"D:\\A.TXT", "OK"}}));
+    std::sort(window.readErrors.begin(), window.readErrors.end());
+    EXPECT_EQ(window.readErrors, (std::vector<std::string>{"D:\\ETC", "D:\\SECRET"}));
+
+    window.driveCount = 1;
+    N11Click(s);
+    EXPECT_EQ(rows(), (Rows{{"D:\\A.TXT", "OK"}}));
+    EXPECT_EQ(Outcome(), kSuccess);
+
+    const Md5Map hostMd5 = Md5sumOf(host.root());
+    const std::string list = OutPath("through-links.md5");
+    WriteHostFile(list, Md5sumOf(tree.root()).at("A.TXT") + "  A.TXT\n" + hostMd5.at("etc/shadow") +
+                            "  ETC/shadow\n" + hostMd5.at("secret") + "  SECRET\n");
+    window.driveCount = 0;
+    window.openAnswers.push_back(list);
+    CRC322Click(s);
+    EXPECT_EQ(rows(), (Rows{{"D:\\A.TXT", "OK"},
+                            {"D:\\ETC\\shadow", "File Not Found"},
+                            {"D:\\SECRET", "Link -> " + host.Host("secret")},
+                            {"D:\\ETC", "Extra link -> " + host.Host("etc")}}));
+    EXPECT_EQ(Outcome(), kAlarm);
+}
+
 // ---- The disc vanishing in the middle of a run ----
 
 struct VanishCase {

@@ -159,7 +159,6 @@ std::string BinaryVerdict(const Disc& source, const Disc& copy, const std::strin
     if (!fs::is_regular_file(copyFile)) return "File Not Found";
     const auto size = SizeOf(source.tree, rel);
     if (fs::file_size(copyFile) != size) return "Size mismatch";
-    if (size == 0) return "0 size skip";
     // Digests name the suspects cheaply; cmp has the last word on each of them.
     if (source.md5.at(rel) == copy.md5.at(rel)) return "OK";
     return CmpSame((fs::path(source.tree) / rel).string(), copyFile.string()) ? "OK"
@@ -169,7 +168,7 @@ std::string BinaryVerdict(const Disc& source, const Disc& copy, const std::strin
 namespace {
 
 // Where a row's file is to be found, and what the row must say: the source tree's file, or one
-// only the copy holds. Nothing when the row names neither.
+// or a folder only the copy holds. Nothing when the row names none of these.
 std::optional<std::pair<std::string, std::string>> Want(const std::string& rel,
                                                         const std::string& tree,
                                                         const Expected& expected,
@@ -178,18 +177,41 @@ std::optional<std::pair<std::string, std::string>> Want(const std::string& rel,
     if (!copyTree.empty() && fs::is_regular_file(fs::path(copyTree) / rel)) {
         return std::pair(copyTree, std::string("Extra file"));
     }
+    if (!copyTree.empty() && fs::is_directory(fs::path(copyTree) / rel) &&
+        !fs::exists(fs::path(tree) / rel)) {
+        return std::pair(copyTree, std::string("Extra folder"));
+    }
     return std::nullopt;
+}
+
+std::string SizeText(const std::string& root, const std::string& rel) {
+    return fs::is_directory(fs::path(root) / rel) ? "0" : std::to_string(SizeOf(root, rel));
+}
+
+// The outermost folders of `root` that `other` does not hold.
+std::vector<std::string> FoldersOnlyIn(const std::string& root, const std::string& other) {
+    std::vector<std::string> out;
+    for (auto it = fs::recursive_directory_iterator(root); it != decltype(it)(); ++it) {
+        const std::string rel = fs::relative(it->path(), root).string();
+        if (!it->is_directory() || fs::is_directory(fs::path(other) / rel)) continue;
+        out.push_back(rel);
+        it.disable_recursion_pending();
+    }
+    return out;
 }
 
 }  // namespace
 
 void ExpectRows(const FileTable& table, const std::string& tree, const Expected& expected,
-                const std::string& copyTree) {
+                const std::string& copyTree, bool foldersCompared) {
     std::vector<std::string> wanted = FilesUnder(tree);
     const std::size_t sourceFiles = wanted.size();
     if (!copyTree.empty()) {
         for (std::string& rel : FilesUnder(copyTree)) {
             if (!fs::is_regular_file(fs::path(tree) / rel)) wanted.push_back(std::move(rel));
+        }
+        if (foldersCompared) {
+            for (std::string& rel : FoldersOnlyIn(copyTree, tree)) wanted.push_back(std::move(rel));
         }
     }
     std::sort(wanted.begin(), wanted.end());
@@ -205,7 +227,7 @@ void ExpectRows(const FileTable& table, const std::string& tree, const Expected&
             ADD_FAILURE() << rel << ": a row of the copy's own files among the source's";
         }
         const std::string& want = found->second;
-        const std::string size = std::to_string(SizeOf(found->first, rel));
+        const std::string size = SizeText(found->first, rel);
         if ((row.ResultText != want || row.SizeText != size) && ++wrong <= 10) {
             ADD_FAILURE() << rel << ": got " << row.SizeText << " / " << row.ResultText << ", want "
                           << size << " / " << want;
@@ -233,8 +255,8 @@ std::string CsvText(const FileTable& table, const std::string& tree, const Expec
         const std::string rel = RelativePath(row);
         const auto found = Want(rel, tree, expected, copyTree);
         if (!found) throw std::runtime_error("no file for the row " + rel);
-        text += row.FileName + "\t" + row.Folder + "\t" +
-                std::to_string(SizeOf(found->first, rel)) + "\t" + found->second + "\r\n";
+        text += row.FileName + "\t" + row.Folder + "\t" + SizeText(found->first, rel) + "\t" +
+                found->second + "\r\n";
     }
     return text;
 }

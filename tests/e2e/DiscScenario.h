@@ -72,9 +72,10 @@ using Expected = std::function<std::string(const std::string& rel)>;
 
 // Every file of the tree has exactly one row, with its size and the expected result. With a
 // copy tree, every file only the copy holds has one row too, after all of those: its size on
-// the copy and "Extra file".
+// the copy and "Extra file"; and when the source was scanned (foldersCompared), so has every
+// outermost folder only the copy holds: "Extra folder", size 0.
 void ExpectRows(const FileTable& table, const std::string& tree, const Expected& expected,
-                const std::string& copyTree = {});
+                const std::string& copyTree = {}, bool foldersCompared = true);
 
 // The digest list text that saving these rows must give, each result from `expected`.
 std::string ListText(const FileTable& table, const std::string& tree, const Expected& expected);

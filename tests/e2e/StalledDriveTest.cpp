@@ -38,6 +38,23 @@ class StalledDrive : public Scenario {
     }
 };
 
+// A name the folder lists but the drive cannot find when it is looked up is a read error.
+TEST_F(StalledDrive, ListedFileThatCannotBeLookedUpIsAReadError) {
+    TempTree tree;
+    tree.WriteFile("A.TXT", "a");
+    tree.WriteFile("DATA/GONE.BIN", "gone");
+    DriveFaults faults;
+    faults.vanishFile = "DATA/GONE.BIN";
+    FaultyDrive drive(drives, 'D', tree.root(), faults);
+    window.master = "D:\\";
+    N2Click(s);
+    ASSERT_EQ(s.table.Count(), 1u);
+    EXPECT_EQ(s.table.Row(0).ResultText, text::kOK);
+    EXPECT_EQ(window.readErrors, Strings{"D:\\DATA\\GONE.BIN"});
+    EXPECT_EQ(s.unlistedFolders, Strings{"D:\\DATA\\GONE.BIN"});
+    EXPECT_EQ(Outcome(), text::kReadErrorNotice);
+}
+
 TEST_F(StalledDrive, ReadErrorAfterTheStallAbortDuringItAndTheNextCommand) {
     TempTree tree;
     tree.WritePattern("BAD.BIN", 1000000);

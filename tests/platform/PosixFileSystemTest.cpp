@@ -3,12 +3,14 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
+#include <map>
 #include <tuple>
 
 #include "support/TempTree.h"
@@ -42,7 +44,8 @@ class PosixFileSystemTest : public ::testing::Test {
 // Run with and without the entry kinds readdir reports, since disc filesystems often give none.
 class ListingTest : public PosixFileSystemTest, public ::testing::WithParamInterface<bool> {};
 
-TEST_P(ListingTest, KeepsFilesFoldersAndLinksToFilesOnly) {
+// Nothing is followed: a link is listed as a link with its target text, whatever it points at.
+TEST_P(ListingTest, ListsEveryEntryForWhatItIs) {
     tree.WriteFile("DATA/A.BIN", "abc");
     tree.WriteFile("DATA/.hidden", "x");
     tree.WriteFile("DATA/\xff\xfe\x81.bin", "12345");  // not UTF-8: the bytes must survive
@@ -57,18 +60,26 @@ TEST_P(ListingTest, KeepsFilesFoldersAndLinksToFilesOnly) {
     auto list = [&](std::string_view folder) {
         std::vector<DirEntry> entries;
         EXPECT_TRUE(PosixFileSystem::ListHostFolder(tree.Host(folder), entries, GetParam()));
-        std::vector<Row> rows;
-        for (const auto& e : entries) rows.emplace_back(e.name, e.isFolder, e.size);
-        std::sort(rows.begin(), rows.end());
+        std::map<std::string, std::string> rows;
+        for (const auto& e : entries) {
+            rows[e.name] = e.isFolder                  ? "folder"
+                           : e.kind == EntryKind::File ? "file " + std::to_string(e.size)
+                           : e.kind == EntryKind::Link ? "link " + e.linkTarget
+                           : e.kind == EntryKind::Fifo ? "fifo"
+                                                       : "other";
+        }
         return rows;
     };
-    EXPECT_EQ(list("DATA"), (std::vector<Row>{{".hidden", false, 1},
-                                              {"A.BIN", false, 3},
-                                              {"EMPTY", true, 0},
-                                              {"SUB", true, 0},
-                                              {"TOFILE", false, 3},
-                                              {"\xff\xfe\x81.bin", false, 5}}));
-    EXPECT_TRUE(list("DATA/SUB").empty());
+    EXPECT_EQ(list("DATA"), (std::map<std::string, std::string>{{".hidden", "file 1"},
+                                                                {"A.BIN", "file 3"},
+                                                                {"DANGLING", "link NOWHERE"},
+                                                                {"EMPTY", "folder"},
+                                                                {"PIPE", "fifo"},
+                                                                {"SUB", "folder"},
+                                                                {"TOFILE", "link A.BIN"},
+                                                                {"TOFOLDER", "link SUB"},
+                                                                {"\xff\xfe\x81.bin", "file 5"}}));
+    EXPECT_EQ(list("DATA/SUB"), (std::map<std::string, std::string>{{"UP", "link .."}}));
     EXPECT_TRUE(list("DATA/EMPTY/").empty());
 }
 
@@ -145,18 +156,49 @@ INSTANTIATE_TEST_SUITE_P(Modes, ShareModeTest,
                                            ShareCase{ShareMode::Exclusive, ShareMode::Exclusive,
                                                      false}));
 
-TEST_F(PosixFileSystemTest, ExistsAndSizeOfOnlyForRegularFiles) {
+// A shared lock held through another open file description is what another program's
+// flock(LOCK_SH) looks like to this one; an exclusive lock there is a writer's.
+TEST_F(PosixFileSystemTest, OtherReadersLocksNeverKeepTheFileFromBeingRead) {
     tree.WriteFile("A.BIN", "abc");
-    tree.MakeFolder("SUB");
+    const int other = open(tree.Host("A.BIN").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(flock(other, LOCK_SH), 0);
+    {
+        auto file = fs.Open("Q:\\A.BIN", ShareMode::Exclusive);
+        ASSERT_TRUE(file);
+        EXPECT_FALSE(fs.Open("Q:\\A.BIN", ShareMode::Exclusive));  // still one open here only
+        EXPECT_FALSE(fs.Open("Q:\\A.BIN", ShareMode::Read));
+    }
+    ASSERT_EQ(flock(other, LOCK_EX), 0);
+    EXPECT_FALSE(fs.Open("Q:\\A.BIN", ShareMode::Read));
+    close(other);
+}
+
+TEST_F(PosixFileSystemTest, ExistsAndSizeOfOnlyForRegularFilesNeverThroughALink) {
+    tree.WriteFile("A.BIN", "abc");
+    tree.WriteFile("SUB/B.BIN", "abc");
     ASSERT_EQ(symlink("A.BIN", tree.Host("LINK").c_str()), 0);
+    ASSERT_EQ(symlink("SUB", tree.Host("TOSUB").c_str()), 0);  // as ETC -> /etc on a disc
     EXPECT_TRUE(fs.FileExists("Q:\\A.BIN"));
-    EXPECT_TRUE(fs.FileExists("Q:\\LINK"));
+    EXPECT_TRUE(fs.FileExists("Q:\\SUB\\B.BIN"));
+    EXPECT_FALSE(fs.FileExists("Q:\\LINK"));
     EXPECT_FALSE(fs.FileExists("Q:\\SUB"));
     EXPECT_FALSE(fs.FileExists("Q:\\MISSING"));
     EXPECT_FALSE(fs.FileExists("R:\\A.BIN"));
-    EXPECT_EQ(fs.SizeOf("Q:\\LINK"), 3u);
+    EXPECT_EQ(fs.SizeOf("Q:\\A.BIN"), 3u);
+    EXPECT_EQ(fs.SizeOf("Q:\\LINK"), std::nullopt);
     EXPECT_EQ(fs.SizeOf("Q:\\SUB"), std::nullopt);
     EXPECT_EQ(fs.SizeOf("Q:\\MISSING"), std::nullopt);
+    EXPECT_EQ(fs.LinkTarget("Q:\\LINK"), "A.BIN");
+    EXPECT_EQ(fs.LinkTarget("Q:\\A.BIN"), std::nullopt);
+    // Nothing is reached through a link, neither at the end of the path nor on the way.
+    EXPECT_FALSE(fs.Open("Q:\\LINK", ShareMode::Read));
+    EXPECT_FALSE(fs.FileExists("Q:\\TOSUB\\B.BIN"));
+    EXPECT_EQ(fs.SizeOf("Q:\\TOSUB\\B.BIN"), std::nullopt);
+    EXPECT_FALSE(fs.Open("Q:\\TOSUB\\B.BIN", ShareMode::Read));
+    std::vector<DirEntry> entries;
+    EXPECT_FALSE(fs.ListFolder("Q:\\TOSUB\\", entries));
+    EXPECT_TRUE(fs.ListFolder("Q:\\SUB\\", entries));
 }
 
 TEST_F(PosixFileSystemTest, ReadWholeReadsFilesOnly) {

@@ -446,6 +446,7 @@ FaultyDrive::FaultyDrive(DriveMap& drives, char letter, const std::string& folde
                        std::to_string(faults.stallFolderSeconds));
     }
     if (!faults.endlessFolder.empty()) args.push_back("--endless=" + faults.endlessFolder);
+    if (!faults.vanishFile.empty()) args.push_back("--vanish=" + faults.vanishFile);
     const pid_t child = SpawnQuiet(std::move(args));
     if (child < 0) {
         rmdir(mountPoint_.c_str());

@@ -147,6 +147,7 @@ struct DriveFaults {
     std::string stallFolder;  // every listing of this folder ("DATA/SUB") waits first
     double stallFolderSeconds = 0;
     std::string endlessFolder;  // holds folders within folders without end
+    std::string vanishFile;     // listed by its folder, but looking it up gives ENOENT
 };
 
 // A host folder seen through korvane-faultfs at a fresh temporary mount point, put behind a

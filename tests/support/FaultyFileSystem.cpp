@@ -76,6 +76,11 @@ std::optional<std::uint64_t> FaultyFileSystem::SizeOf(const std::string& path) {
     return inner_.SizeOf(path);
 }
 
+std::optional<std::string> FaultyFileSystem::LinkTarget(const std::string& path) {
+    if (vanished_) return std::nullopt;
+    return inner_.LinkTarget(path);
+}
+
 // The result files live on the host, not on the disc, so they keep working after Vanish.
 bool FaultyFileSystem::ReadWhole(const std::string& hostPath, std::string& out) {
     return inner_.ReadWhole(hostPath, out);

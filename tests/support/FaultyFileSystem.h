@@ -32,6 +32,7 @@ class FaultyFileSystem : public FileSystem {
     std::unique_ptr<File> Open(const std::string& path, ShareMode share) override;
     bool FileExists(const std::string& path) override;
     std::optional<std::uint64_t> SizeOf(const std::string& path) override;
+    std::optional<std::string> LinkTarget(const std::string& path) override;
     bool ReadWhole(const std::string& hostPath, std::string& out) override;
     WriteResult WriteWholeAtomically(const std::string& hostPath, std::string_view data) override;
     bool IsHostFile(const std::string& path, const std::string& hostPath) override;

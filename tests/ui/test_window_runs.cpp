@@ -362,7 +362,9 @@ void WindowRunsTest::oneDriveCompareFindsTheDamage() {
 
     QCOMPARE(f.prompter->messages, QStringList{kExchange});
     auto rows = RowsByName(w);
-    QCOMPARE(rows.size(), std::size_t(4));
+    QCOMPARE(rows.size(), std::size_t(5));
+    // The copy lacks the folder of the missing file as well.
+    QCOMPARE(rows["SUB"].ResultText, std::string("Folder Not Found"));
     QCOMPARE(rows["A.TXT"].Folder, std::string("Q:\\"));
     QCOMPARE(rows["A.TXT"].ResultText, std::string("OK"));
     QCOMPARE(rows["EMPTY.DAT"].SizeText, std::string("0"));
@@ -385,8 +387,8 @@ void WindowRunsTest::oneDriveCompareFindsTheDamage() {
     QVERIFY(!w.Timer1->isActive());
     QVERIFY(!w.session().runActive);
     // What the table shows is what the run wrote.
-    QCOMPARE(w.tableModel()->rowCount(), 4);
-    for (int r = 0; r < 4; ++r) {
+    QCOMPARE(w.tableModel()->rowCount(), 5);
+    for (int r = 0; r < 5; ++r) {
         QCOMPARE(w.tableModel()->index(r, 3).data().toString().toStdString(),
                  w.session().table.Row(std::size_t(r)).ResultText);
     }
@@ -414,7 +416,7 @@ void WindowRunsTest::twoDriveCompareThroughTheWindow() {
     QVERIFY(f.prompter->messages.isEmpty());
     auto rows = RowsByName(w);
     QCOMPARE(rows["A.TXT"].ResultText, std::string("OK"));
-    QCOMPARE(rows["EMPTY.DAT"].ResultText, std::string("0 size skip"));
+    QCOMPARE(rows["EMPTY.DAT"].ResultText, std::string("OK"));
     QCOMPARE(rows["B.BIN"].ResultText, std::string("binary mismatch"));
     QCOMPARE(rows["C.TXT"].ResultText, std::string("File Not Found"));
     QCOMPARE(w.StatusPanels[2]->text(), QStringLiteral("正しくコピーされていません"));

@@ -3,9 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <map>
 #include <string>
 #include <vector>
 
+#include "core/Commands.h"
 #include "core/RunError.h"
 #include "core/Steps.h"
 #include "core/Texts.h"
@@ -14,7 +19,7 @@
 namespace korvane::test {
 namespace {
 
-enum class CopyKind { Same, Missing, Folder, OneByteShorter, LastByteDiffers, NonEmpty };
+enum class CopyKind { Same, Missing, Folder, OneByteShorter, LastByteDiffers, NonEmpty, LinkBack };
 
 struct BinaryCase {
     const char* name;
@@ -49,8 +54,11 @@ TEST_P(CompareBinaryVerdict, WritesVerdict) {
         case CopyKind::NonEmpty:
             copy = "x";
             break;
+        case CopyKind::LinkBack:  // a copy made of links into the source
+            ASSERT_EQ(symlink("../master/A.BIN", tree.Host(OnCopy("A.BIN")).c_str()), 0);
+            break;
     }
-    if (c.copy != CopyKind::Missing && c.copy != CopyKind::Folder) {
+    if (c.copy != CopyKind::Missing && c.copy != CopyKind::Folder && c.copy != CopyKind::LinkBack) {
         tree.WriteFile(OnCopy("A.BIN"), copy);
     }
     AddRow("A.BIN", std::to_string(c.size), "previous");
@@ -72,9 +80,10 @@ INSTANTIATE_TEST_SUITE_P(
         BinaryCase{"FolderInPlace", 5000, CopyKind::Folder, "File Not Found", true},
         BinaryCase{"OneByteShorter", 5000, CopyKind::OneByteShorter, "Size mismatch", true},
         BinaryCase{"LastByteDiffers", 1500000, CopyKind::LastByteDiffers, "binary mismatch", true},
-        BinaryCase{"ZeroSizeEmptyCopy", 0, CopyKind::Same, "0 size skip", false},
+        BinaryCase{"ZeroSizeEmptyCopy", 0, CopyKind::Same, "OK", false},
         BinaryCase{"ZeroSizeMissingCopy", 0, CopyKind::Missing, "File Not Found", true},
-        BinaryCase{"ZeroSizeNonEmptyCopy", 0, CopyKind::NonEmpty, "Size mismatch", true}),
+        BinaryCase{"ZeroSizeNonEmptyCopy", 0, CopyKind::NonEmpty, "Size mismatch", true},
+        BinaryCase{"LinkToTheSource", 5000, CopyKind::LinkBack, "Link -> ../master/A.BIN", true}),
     [](const auto& p) { return p.param.name; });
 
 class CompareBinary : public TwoDrives {
@@ -124,6 +133,43 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"CopyInLastBlock", 1500000, -1, 1200000, "binary mismatch C rd err"},
         FailureCase{"SourceAtStart", 10, 0, -1, "binary mismatch M rd err"}),
     [](const auto& p) { return p.param.name; });
+
+// Folders and the entries that are no files are compared by what they are and never read; each
+// one that differs is a row of its own, and the run is no success.
+TEST_F(CompareBinary, FoldersAndOtherEntriesThatDifferGetRowsOfTheirOwn) {
+    tree.WriteFile(OnMaster("KEEP/A.TXT"), "abc");
+    tree.WriteFile(OnCopy("KEEP/A.TXT"), "abc");
+    tree.MakeFolder(OnMaster("EMPTY"));
+    tree.MakeFolder(OnMaster("GONE/SUB"));
+    tree.MakeFolder(OnCopy("NEW/SUB"));
+    const auto link = [&](const char* target, const std::string& at) {
+        ASSERT_EQ(symlink(target, tree.Host(at).c_str()), 0);
+    };
+    for (const std::string side : {"master/", "copy/"}) {
+        ASSERT_EQ(mkfifo(tree.Host(side + "PIPE").c_str(), 0644), 0);
+        link("KEEP/A.TXT", side + "SAME");
+    }
+    link("KEEP/A.TXT", OnMaster("MOVED"));
+    link("EMPTY", OnCopy("MOVED"));
+    ASSERT_EQ(mkfifo(tree.Host(OnCopy("EXTRA.PIPE")).c_str(), 0644), 0);
+    link("nowhere", OnCopy("DANGLING"));
+    link("..", OnCopy("UP"));
+
+    N11Click(s);
+    std::map<std::string, std::string> rows;
+    for (const FileRow& row : s.table.Rows()) rows[row.Path()] = row.ResultText;
+    EXPECT_EQ(rows, (std::map<std::string, std::string>{
+                        {"Q:\\KEEP\\A.TXT", "OK"},
+                        {"Q:\\EMPTY", "Folder Not Found"},
+                        {"Q:\\GONE", "Folder Not Found"},
+                        {"R:\\NEW", "Extra folder"},
+                        {"R:\\MOVED", "Link mismatch -> EMPTY"},
+                        {"R:\\EXTRA.PIPE", "Extra FIFO"},
+                        {"R:\\DANGLING", "Extra link -> nowhere"},
+                        {"R:\\UP", "Extra link -> .."},
+                    }));
+    EXPECT_EQ(Outcome(), text::kNotCopied);
+}
 
 TEST_F(CompareBinary, DifferenceInFirstBlockStillReadsWholeFile) {
     const std::uint64_t size = 2500000;

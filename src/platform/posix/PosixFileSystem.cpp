@@ -1,12 +1,18 @@
-// POSIX file layer: listings via readdir, reads via read(2), share modes emulated with flock.
+// POSIX file layer: listings via readdir, reads via read(2), share modes emulated with flock, and
+// no symbolic link inside a drive ever followed.
 #include "platform/posix/PosixFileSystem.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/uio.h>
 #include <unistd.h>
+
+#ifdef __linux__
+#include <linux/openat2.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -14,6 +20,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <system_error>
 #include <utility>
 
@@ -47,8 +55,8 @@ class FdGuard {
 
 // Opens a regular file for reading without ever blocking: a FIFO opened without O_NONBLOCK
 // would wait for a writer forever, and a device node must not be read as a file.
-int OpenRegularForReading(const char* hostPath, struct stat& st) {
-    int fd = ::open(hostPath, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+int OpenRegularForReading(int at, const char* path, struct stat& st, int extraFlags = 0) {
+    int fd = ::openat(at, path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | extraFlags);
     if (fd < 0) return -1;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
@@ -62,16 +70,171 @@ int OpenRegularForReading(const char* hostPath, struct stat& st) {
     return fd;
 }
 
+#ifdef O_PATH
+constexpr int kLookupOnly = O_PATH;
+#else
+constexpr int kLookupOnly = O_RDONLY;
+#endif
+
+// Opens the folder `rel` ("DATA/SUB", relative to the folder `root`) for looking into, following
+// no symbolic link on the way: a link inside a drive could lead anywhere on the host.
+int OpenFolderBeneath(int root, const std::string& rel) {
+#if defined(__linux__) && defined(SYS_openat2)
+    open_how how{};
+    how.flags = static_cast<std::uint64_t>(kLookupOnly | O_DIRECTORY | O_CLOEXEC);
+    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    const long fd = ::syscall(SYS_openat2, root, rel.c_str(), &how, sizeof how);
+    if (fd >= 0 || (errno != ENOSYS && errno != E2BIG && errno != EPERM)) {
+        return static_cast<int>(fd);
+    }
+#endif
+    // One folder at a time, each refused if it is a link.
+    int at = root;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t slash = rel.find('/', from);
+        const std::string part = rel.substr(from, slash - from);
+        const int next =
+            part == ".."
+                ? (errno = EACCES, -1)
+                : ::openat(at, part.c_str(), kLookupOnly | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (at != root) ::close(at);
+        if (next < 0 || slash == std::string::npos) return next;
+        at = next;
+        from = slash + 1;
+    }
+}
+
+// A drive path taken apart for the calls that look at its last name without following it: the
+// folder that holds it, opened without following a link, and that name. The drive's root itself
+// is wherever the letter leads, however the host reaches it.
+class Beneath {
+  public:
+    Beneath(const DriveMap& drives, const std::string& drivePath) {
+        if (drivePath.size() < 3) return;
+        const std::optional<std::string> host = drives.ToHost(drivePath);
+        // "<root>/" followed by the path after "Q:\", one character for each.
+        if (!host || host->size() < drivePath.size() - 2) return;
+        const std::size_t rootEnd = host->size() - (drivePath.size() - 3);
+        const std::string root = host->substr(0, rootEnd);
+        const std::string rel = host->substr(rootEnd);
+        const std::size_t slash = rel.rfind('/');
+        leaf_ = slash == std::string::npos ? rel : rel.substr(slash + 1);
+        const int rootFd = ::open(root.c_str(), kLookupOnly | O_DIRECTORY | O_CLOEXEC);
+        if (rootFd < 0 || slash == std::string::npos) {
+            folder_ = rootFd;  // a name in the root: the root is the folder
+            return;
+        }
+        folder_ = OpenFolderBeneath(rootFd, rel.substr(0, slash));
+        ::close(rootFd);
+    }
+    ~Beneath() {
+        if (folder_ >= 0) ::close(folder_);
+    }
+    Beneath(const Beneath&) = delete;
+    Beneath& operator=(const Beneath&) = delete;
+
+    // False when the path leads nowhere: no drive, a folder on the way missing or a link.
+    bool ok() const { return folder_ >= 0; }
+    int folder() const { return folder_; }
+    // Empty for a path ending in a backslash: then the folder is the one named.
+    const std::string& leaf() const { return leaf_; }
+
+    // lstat of the last name; false for a path ending in a backslash.
+    bool Stat(struct stat& st) const {
+        return ok() && !leaf_.empty() &&
+               ::fstatat(folder_, leaf_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    }
+
+  private:
+    int folder_ = -1;
+    std::string leaf_;
+};
+
+std::optional<std::string> ReadLinkAt(int folder, const char* name) {
+    std::string target(256, '\0');
+    for (;;) {
+        const ssize_t n = ::readlinkat(folder, name, target.data(), target.size());
+        if (n < 0) return std::nullopt;
+        if (static_cast<std::size_t>(n) < target.size()) {
+            target.resize(static_cast<std::size_t>(n));
+            return target;
+        }
+        target.resize(target.size() * 2);
+    }
+}
+
 // Filesystems that know no locks (some network and FUSE mounts) must not make every open fail.
 bool LockUnsupported(int error) {
     return error == ENOLCK || error == EINVAL || error == ENOTSUP || error == EOPNOTSUPP ||
            error == ENOSYS;
 }
 
+// The files this process holds open, by inode, and how. flock alone cannot tell a shared lock of
+// this process from one of another program that only reads the file: a reader elsewhere must
+// not keep the read test out, yet the same file opened twice here (a drive compared with itself,
+// a hard link listed twice) must still be refused.
+class OpenFiles {
+  public:
+    using Key = std::pair<dev_t, ino_t>;
+
+    bool Enter(Key key, ShareMode share) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Holders& h = files_[key];
+        if (h.exclusive > 0 || (share == ShareMode::Exclusive && h.readers > 0)) {
+            if (h.exclusive == 0 && h.readers == 0) files_.erase(key);
+            return false;
+        }
+        ++(share == ShareMode::Exclusive ? h.exclusive : h.readers);
+        return true;
+    }
+
+    void Leave(Key key, ShareMode share) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = files_.find(key);
+        if (it == files_.end()) return;
+        --(share == ShareMode::Exclusive ? it->second.exclusive : it->second.readers);
+        if (it->second.exclusive == 0 && it->second.readers == 0) files_.erase(it);
+    }
+
+  private:
+    struct Holders {
+        int readers = 0;
+        int exclusive = 0;
+    };
+    std::mutex mutex_;
+    std::map<Key, Holders> files_;
+};
+
+OpenFiles& OpenHere() {
+    static OpenFiles files;
+    return files;
+}
+
+// Takes the lock that keeps writers of other programs out while the file is read. An exclusive
+// open settles for a shared lock when only other readers hold one: they change nothing.
+bool LockAgainstOthers(int fd, ShareMode share) {
+    int op = (share == ShareMode::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+    while (::flock(fd, op) != 0) {
+        if (errno == EINTR) continue;
+        if (LockUnsupported(errno)) return true;
+        if (errno == EWOULDBLOCK && (op & LOCK_EX) != 0) {
+            op = LOCK_SH | LOCK_NB;
+            continue;
+        }
+        return false;  // another program holds the file exclusively
+    }
+    return true;
+}
+
 class PosixFile : public File {
   public:
-    PosixFile(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
-    ~PosixFile() override { ::close(fd_); }  // closing also drops the flock
+    PosixFile(int fd, std::uint64_t size, OpenFiles::Key key, ShareMode share)
+        : fd_(fd), size_(size), key_(key), share_(share) {}
+    ~PosixFile() override {
+        ::close(fd_);  // closing also drops the flock
+        OpenHere().Leave(key_, share_);
+    }
     PosixFile(const PosixFile&) = delete;
     PosixFile& operator=(const PosixFile&) = delete;
 
@@ -118,6 +281,8 @@ class PosixFile : public File {
   private:
     int fd_;
     std::uint64_t size_;
+    OpenFiles::Key key_;
+    ShareMode share_;
     std::uint64_t position_ = 0;
     bool failed_ = false;
     bool noWait_ = true;
@@ -177,11 +342,32 @@ WriteResult WriteInPlace(const std::string& hostPath, std::string_view data) {
 
 }  // namespace
 
-bool PosixFileSystem::ListHostFolder(const std::string& hostFolder, std::vector<DirEntry>& out,
-                                     bool trustEntryKinds) {
-    out.clear();
-    DIR* dir = ::opendir(hostFolder.c_str());
-    if (!dir) return false;
+namespace {
+
+// Fills `e` for the entry `name` of the folder `dfd` from what lstat says of it.
+void Describe(int dfd, const char* name, const struct stat& st, DirEntry& e) {
+    if (S_ISDIR(st.st_mode)) {
+        e.isFolder = true;
+    } else if (S_ISREG(st.st_mode)) {
+        e.size = static_cast<std::uint64_t>(st.st_size);
+    } else if (S_ISLNK(st.st_mode)) {
+        e.kind = EntryKind::Link;
+        if (std::optional<std::string> target = ReadLinkAt(dfd, name)) {
+            e.linkTarget = std::move(*target);
+        } else {
+            e.kind = EntryKind::Unreadable;
+        }
+    } else if (S_ISFIFO(st.st_mode)) {
+        e.kind = EntryKind::Fifo;
+    } else if (S_ISSOCK(st.st_mode)) {
+        e.kind = EntryKind::Socket;
+    } else {
+        e.kind = EntryKind::Device;
+    }
+}
+
+// Lists the open folder `dir` (closed here); see FileSystem::ListFolder.
+bool ListOpenFolder(DIR* dir, std::vector<DirEntry>& out, bool trustEntryKinds) {
     const int dfd = ::dirfd(dir);
     bool ok = true;
     struct stat st;
@@ -199,100 +385,88 @@ bool PosixFileSystem::ListHostFolder(const std::string& hostFolder, std::vector<
         const char* name = e->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
 
-        bool isLink = false;
+        DirEntry entry{std::string(name), false, 0};
         const int kind =
             trustEntryKinds ? static_cast<int>(e->d_type) : static_cast<int>(DT_UNKNOWN);
-        switch (kind) {
-            case DT_DIR:
-                // The kind is already known and folders carry no size: no stat needed.
-                out.push_back(DirEntry{std::string(name), true, 0});
-                continue;
-            case DT_REG:
-                break;
-            case DT_LNK:
-                isLink = true;
-                break;
-            case DT_UNKNOWN:
-                // Some filesystems do not fill in the kind; ask without following a link first.
-                if (::fstatat(dfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-                    if (errno == ENOENT) continue;  // gone since readdir
-                    ok = false;
-                    break;
-                }
-                if (S_ISDIR(st.st_mode)) {
-                    out.push_back(DirEntry{std::string(name), true, 0});
-                    continue;
-                }
-                if (S_ISREG(st.st_mode)) {
-                    out.push_back(
-                        DirEntry{std::string(name), false, static_cast<std::uint64_t>(st.st_size)});
-                    continue;
-                }
-                if (!S_ISLNK(st.st_mode)) continue;
-                isLink = true;
-                break;
-            default:
-                continue;  // FIFOs, sockets, device nodes
+        if (kind == DT_DIR) {
+            // The kind is already known and folders carry no size: no stat needed.
+            entry.isFolder = true;
+        } else if (::fstatat(dfd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            Describe(dfd, name, st, entry);
+        } else {
+            // Listed, yet not there when looked at (or not to be looked at): the caller reports
+            // it, for a file of the disc must never drop out of the run unseen.
+            entry.kind = EntryKind::Unreadable;
         }
-        if (!ok) break;
-
-        if (::fstatat(dfd, name, &st, 0) != 0) {
-            // A dangling link or a loop is no file; a plain entry that cannot be looked at is a
-            // failure of the folder, not something to drop in silence.
-            if (isLink || errno == ENOENT) continue;
-            ok = false;
-            break;
-        }
-        // A link to a folder is never followed: it could lead out of the disc or in a circle.
-        if (!S_ISREG(st.st_mode)) continue;
-        out.push_back(DirEntry{std::string(name), false, static_cast<std::uint64_t>(st.st_size)});
+        out.push_back(std::move(entry));
     }
     ::closedir(dir);
     return ok;
 }
 
+}  // namespace
+
+bool PosixFileSystem::ListHostFolder(const std::string& hostFolder, std::vector<DirEntry>& out,
+                                     bool trustEntryKinds) {
+    out.clear();
+    DIR* dir = ::opendir(hostFolder.c_str());
+    if (!dir) return false;
+    return ListOpenFolder(dir, out, trustEntryKinds);
+}
+
 std::unique_ptr<File> PosixFileSystem::OpenHost(const std::string& hostPath, ShareMode share) {
+    return OpenAt(AT_FDCWD, hostPath.c_str(), share);
+}
+
+std::unique_ptr<File> PosixFileSystem::OpenAt(int folder, const char* name, ShareMode share) {
     struct stat st;
-    FdGuard fd(OpenRegularForReading(hostPath.c_str(), st));
+    FdGuard fd(OpenRegularForReading(folder, name, st, O_NOFOLLOW));
     if (fd.get() < 0) return nullptr;
-    const int op = (share == ShareMode::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
-    while (::flock(fd.get(), op) != 0) {
-        if (errno == EINTR) continue;
-        if (LockUnsupported(errno)) break;
-        return nullptr;  // EWOULDBLOCK: another open holds a conflicting share
+    const OpenFiles::Key key{st.st_dev, st.st_ino};
+    if (!OpenHere().Enter(key, share)) return nullptr;  // a conflicting open of this process
+    if (!LockAgainstOthers(fd.get(), share)) {
+        OpenHere().Leave(key, share);
+        return nullptr;
     }
     // The kernel's own read-ahead window already covers a small file: the hint would only
     // cost a system call per file on discs of many small ones.
     constexpr off_t kAdviseFrom = 256 * 1024;
     if (st.st_size > kAdviseFrom) ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    return std::make_unique<PosixFile>(fd.release(), static_cast<std::uint64_t>(st.st_size));
+    return std::make_unique<PosixFile>(fd.release(), static_cast<std::uint64_t>(st.st_size), key,
+                                       share);
 }
 
 bool PosixFileSystem::ListFolder(const std::string& folder, std::vector<DirEntry>& out) {
-    auto host = drives_.ToHost(folder);
-    if (!host) {
-        out.clear();
+    out.clear();
+    const Beneath at(drives_, folder);
+    if (!at.ok()) return false;
+    const int fd = at.leaf().empty()
+                       ? ::openat(at.folder(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                       : ::openat(at.folder(), at.leaf().c_str(),
+                                  O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
         return false;
     }
-    return ListHostFolder(*host, out);
+    return ListOpenFolder(dir, out, true);
 }
 
 std::unique_ptr<File> PosixFileSystem::Open(const std::string& path, ShareMode share) {
-    auto host = drives_.ToHost(path);
-    if (!host) return nullptr;
-    return OpenHost(*host, share);
+    const Beneath at(drives_, path);
+    if (!at.ok() || at.leaf().empty()) return nullptr;
+    return OpenAt(at.folder(), at.leaf().c_str(), share);
 }
 
 bool PosixFileSystem::FileExists(const std::string& path) {
-    auto host = drives_.ToHost(path);
     struct stat st;
-    return host && ::stat(host->c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return Beneath(drives_, path).Stat(st) && S_ISREG(st.st_mode);
 }
 
 std::optional<std::uint64_t> PosixFileSystem::SizeOf(const std::string& path) {
-    auto host = drives_.ToHost(path);
     struct stat st;
-    if (!host || ::stat(host->c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (!Beneath(drives_, path).Stat(st) || !S_ISREG(st.st_mode)) return std::nullopt;
     return static_cast<std::uint64_t>(st.st_size);
 }
 
@@ -300,14 +474,20 @@ bool PosixFileSystem::IsHostFile(const std::string& path, const std::string& hos
     auto host = drives_.ToHost(path);
     struct stat onDrive;
     struct stat named;
-    return host && ::lstat(host->c_str(), &onDrive) == 0 &&
-           ::stat(hostPath.c_str(), &named) == 0 && onDrive.st_dev == named.st_dev && onDrive.st_ino == named.st_ino;
+    return host && ::lstat(host->c_str(), &onDrive) == 0 && ::stat(hostPath.c_str(), &named) == 0 &&
+           onDrive.st_dev == named.st_dev && onDrive.st_ino == named.st_ino;
+}
+
+std::optional<std::string> PosixFileSystem::LinkTarget(const std::string& path) {
+    const Beneath at(drives_, path);
+    if (!at.ok() || at.leaf().empty()) return std::nullopt;
+    return ReadLinkAt(at.folder(), at.leaf().c_str());
 }
 
 bool PosixFileSystem::ReadWhole(const std::string& hostPath, std::string& out) {
     out.clear();
     struct stat st;
-    FdGuard fd(OpenRegularForReading(hostPath.c_str(), st));
+    FdGuard fd(OpenRegularForReading(AT_FDCWD, hostPath.c_str(), st));
     if (fd.get() < 0) return false;
     // The size is a hint only: the file may change while it is read.
     std::size_t capacity = static_cast<std::size_t>(st.st_size) + 1;

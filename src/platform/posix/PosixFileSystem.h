@@ -16,6 +16,7 @@ class PosixFileSystem : public FileSystem {
     std::unique_ptr<File> Open(const std::string& path, ShareMode share) override;
     bool FileExists(const std::string& path) override;
     std::optional<std::uint64_t> SizeOf(const std::string& path) override;
+    std::optional<std::string> LinkTarget(const std::string& path) override;
     bool ReadWhole(const std::string& hostPath, std::string& out) override;
     WriteResult WriteWholeAtomically(const std::string& hostPath, std::string_view data) override;
     bool IsHostFile(const std::string& path, const std::string& hostPath) override;
@@ -25,6 +26,7 @@ class PosixFileSystem : public FileSystem {
     // in their directories (ISO 9660 among them).
     static bool ListHostFolder(const std::string& hostFolder, std::vector<DirEntry>& out,
                                bool trustEntryKinds = true);
+    // A link as the last name of the path is not followed.
     static std::unique_ptr<File> OpenHost(const std::string& hostPath, ShareMode share);
 
   protected:
@@ -34,6 +36,9 @@ class PosixFileSystem : public FileSystem {
     virtual int Sync(int fd);
 
   private:
+    // Opens the file `name` of the open folder `folder` (or of the working folder for AT_FDCWD).
+    static std::unique_ptr<File> OpenAt(int folder, const char* name, ShareMode share);
+
     const DriveMap& drives_;
 };
 

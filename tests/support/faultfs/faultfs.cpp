@@ -2,7 +2,7 @@
 //
 //   korvane-faultfs <folder> <mount point> [--rate=BYTES[K|M]] [--stall=FILE:OFFSET:SECONDS]
 //                   [--eio=FILE:OFFSET] [--stall-dir=DIR:SECONDS] [--endless=DIR]
-//                   [fuse options...]
+//                   [--vanish=FILE] [fuse options...]
 //
 // --rate   every read takes as long as the drive would at that many bytes a second
 // --stall  a read that reaches OFFSET of FILE (a path under the folder, "DATA/A.BIN") first waits
@@ -13,6 +13,8 @@
 // --stall-dir  every listing of the folder DIR first waits SECONDS
 // --endless    the folder DIR holds, besides its own entries, the folders 0 to 9, and each of
 //              those holds the folders 0 to 9 again, without end: a tree no walk ever finishes
+// --vanish FILE is listed by its folder, but looking it up or opening it gives ENOENT, as on a
+//          drive whose directory names a file that is no longer there.
 //
 // Files are opened with direct I/O, so every read of the program reaches this process with its
 // own offset and size and nothing is served from the page cache.
@@ -48,6 +50,7 @@ struct Options {
     std::string stallDir;
     double stallDirSeconds = 0;
     std::string endlessDir;
+    std::string vanishFile;
 };
 
 constexpr int kEndlessFanOut = 10;
@@ -86,6 +89,7 @@ bool InsideEndless(const char* path) {
 }
 
 int GetAttr(const char* path, struct stat* st, fuse_file_info*) {
+    if (Names(path, options.vanishFile)) return -ENOENT;
     if (InsideEndless(path)) {
         *st = {};
         st->st_mode = S_IFDIR | 0555;
@@ -123,6 +127,7 @@ int ReadDir(const char* path, void* out, fuse_fill_dir_t fill, off_t, fuse_file_
 
 int Open(const char* path, fuse_file_info* fi) {
     if ((fi->flags & O_ACCMODE) != O_RDONLY) return -EROFS;
+    if (Names(path, options.vanishFile)) return -ENOENT;
     const int fd = open(Backing(path).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return -errno;
     fi->fh = static_cast<std::uint64_t>(fd);
@@ -195,6 +200,10 @@ bool Option(const std::string& arg) {
         options.endlessDir = arg.substr(10);
         return !options.endlessDir.empty();
     }
+    if (arg.rfind("--vanish=", 0) == 0) {
+        options.vanishFile = arg.substr(9);
+        return true;
+    }
     return false;
 }
 
@@ -225,7 +234,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr,
                      "usage: korvane-faultfs <folder> <mount point> [--rate=B[K|M]] "
                      "[--stall=FILE:OFFSET:SECONDS] [--eio=FILE:OFFSET] "
-                     "[--stall-dir=DIR:SECONDS] [--endless=DIR] [fuse options]\n");
+                     "[--stall-dir=DIR:SECONDS] [--endless=DIR] [--vanish=FILE] [fuse options]\n");
         return 2;
     }
     fuse_operations ops{};
