@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFont>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
@@ -21,6 +22,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QRawFont>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
@@ -32,6 +34,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <exception>
+#include <initializer_list>
 #include <new>
 #include <optional>
 
@@ -108,18 +111,52 @@ std::string LastName(std::string path) {
 
 }  // namespace
 
+namespace {
+
+// The first of the families the font system has that can write Japanese, preferring the
+// listed ones in their order; with `fixed`, fixed-pitch families before the rest.
+QString JapaneseFamily(std::initializer_list<const char*> preferred, bool fixed) {
+    const QStringList japanese = QFontDatabase::families(QFontDatabase::Japanese);
+    for (const char* name : preferred) {
+        const QString family = QString::fromUtf8(name);
+        if (japanese.contains(family, Qt::CaseInsensitive)) return family;
+    }
+    if (fixed) {
+        for (const QString& family : japanese) {
+            if (QFontDatabase::isFixedPitch(family)) return family;
+        }
+    }
+    return japanese.isEmpty() ? QString::fromUtf8(*preferred.begin()) : japanese.first();
+}
+
+}  // namespace
+
 QFont WindowFont() {
-    QFont font(QStringLiteral("IPAPGothic"));
+    QFont font(JapaneseFamily(
+        {"IPAPGothic", "Noto Sans CJK JP", "VL PGothic", "IPAGothic", "VL Gothic"}, false));
     font.setPointSize(9);
     font.setStyleHint(QFont::SansSerif);
     return font;
 }
 
 QFont FixedFont() {
-    QFont font(QStringLiteral("IPAGothic"));
+    QFont font(JapaneseFamily({"IPAGothic", "Noto Sans Mono CJK JP", "VL Gothic"}, true));
     font.setPointSize(9);
     font.setStyleHint(QFont::Monospace);
     return font;
+}
+
+QString JapaneseFace(const QFont& font) {
+    // Without any such family the font system's last resort draws boxes and claims every
+    // character (its raw font cannot even be asked for its name).
+    const QStringList japanese = QFontDatabase::families(QFontDatabase::Japanese);
+    if (japanese.isEmpty()) return {};
+    const QRawFont raw = QRawFont::fromFont(font, QFontDatabase::Japanese);
+    if (!raw.isValid() || !japanese.contains(raw.familyName())) return {};
+    for (QChar c : QStringLiteral("比較元ドライブ処理中断ファイルの進捗")) {
+        if (!raw.supportsCharacter(c)) return {};
+    }
+    return raw.familyName();
 }
 
 std::vector<std::pair<char, std::string>> ExtraDrives(const std::string& list) {

@@ -43,10 +43,13 @@ class ResultView;
 class RunCounts;
 
 // The window's proportional Japanese Gothic and the fixed-pitch one of the table and the drive
-// lists, 9 point; where they are missing the style hints let the font system pick the nearest
-// sans and monospace faces.
+// lists, 9 point: the IPA Gothics where they are installed, else another family the font system
+// lists as writing Japanese; the style hints pick the nearest faces where none does.
 QFont WindowFont();
 QFont FixedFont();
+// The family the font system resolves for the Japanese of `font`, where it has the characters
+// of the captions; empty where they would be drawn as boxes.
+QString JapaneseFace(const QFont& font);
 
 // Folders that stand in for discs without a real mount, from KORVANE_EXTRA_DRIVES
 // ("D=/path/to/folder;E=/other"): each letter is listed as an optical drive and its folder put
