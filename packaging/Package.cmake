@@ -46,6 +46,9 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${KORVANE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Every caption and menu is Japanese: without a font that has its characters the window shows
+# empty boxes. Any of these serves; the window asks the font system for whichever is there.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic | fonts-noto-cjk | fonts-vlgothic")
 # Disc images are mounted and made with these; the program runs on real drives without them.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fuseiso, xorriso")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)

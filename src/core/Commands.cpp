@@ -70,6 +70,10 @@ void N2Click(Session& s) {
 
 void CSV1Click(Session& s) { StartCommand(s, text::kCmdCsv, {keyword::kCsv}); }
 
-void N9Click(Session& s) { s.AbortRequested = true; }
+// A request made while nothing runs is dropped: kept, it would stop the next command the user
+// starts after its first step.
+void N9Click(Session& s) {
+    if (s.runActive) s.AbortRequested = true;
+}
 
 }  // namespace korvane

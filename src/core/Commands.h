@@ -15,6 +15,6 @@ void CRC321Click(Session& s);  // MD5計算
 void CRC322Click(Session& s);  // MD5読込
 void N2Click(Session& s);      // リードエラーテスト
 void CSV1Click(Session& s);    // CSV出力
-void N9Click(Session& s);      // 中断: only sets AbortRequested
+void N9Click(Session& s);      // 中断: sets AbortRequested while a run is active
 
 }  // namespace korvane

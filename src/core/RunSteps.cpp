@@ -141,6 +141,8 @@ void RunSteps(Session& s) {
     const std::size_t count = s.queue.size();
     w.ClearLog();
     w.SetPanelText(StatusPanel::Outcome, "");
+    // The last run's time would otherwise stay up when this one ends within its first second.
+    w.SetTimeLabel("");
 
     for (std::size_t i = 0; i < count; ++i) {
         const std::string k = s.queue[i].keyword;

@@ -5,27 +5,38 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QEvent>
 #include <QEventLoop>
 #include <QFile>
 #include <QFont>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QRawFont>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
+#include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdlib>
 #include <exception>
+#include <initializer_list>
 #include <new>
+#include <optional>
 
 #include "core/Commands.h"
 #include "core/ProgressTimer.h"
@@ -36,6 +47,8 @@
 #include "ui/DriveWatcher.h"
 #include "ui/FileTableModel.h"
 #include "ui/Gauge.h"
+#include "ui/ResultView.h"
+#include "ui/RunCounts.h"
 
 namespace korvane::ui {
 
@@ -98,22 +111,64 @@ std::string LastName(std::string path) {
 
 }  // namespace
 
+namespace {
+
+// The first of the families the font system has that can write Japanese, preferring the
+// listed ones in their order; with `fixed`, fixed-pitch families before the rest.
+QString JapaneseFamily(std::initializer_list<const char*> preferred, bool fixed) {
+    const QStringList japanese = QFontDatabase::families(QFontDatabase::Japanese);
+    for (const char* name : preferred) {
+        const QString family = QString::fromUtf8(name);
+        if (japanese.contains(family, Qt::CaseInsensitive)) return family;
+    }
+    if (fixed) {
+        for (const QString& family : japanese) {
+            if (QFontDatabase::isFixedPitch(family)) return family;
+        }
+    }
+    return japanese.isEmpty() ? QString::fromUtf8(*preferred.begin()) : japanese.first();
+}
+
+}  // namespace
+
 QFont WindowFont() {
-    QFont font(QStringLiteral("IPAPGothic"));
+    QFont font(JapaneseFamily(
+        {"IPAPGothic", "Noto Sans CJK JP", "VL PGothic", "IPAGothic", "VL Gothic"}, false));
     font.setPointSize(9);
     font.setStyleHint(QFont::SansSerif);
     return font;
 }
 
 QFont FixedFont() {
-    QFont font(QStringLiteral("IPAGothic"));
+    QFont font(JapaneseFamily({"IPAGothic", "Noto Sans Mono CJK JP", "VL Gothic"}, true));
     font.setPointSize(9);
     font.setStyleHint(QFont::Monospace);
     return font;
 }
 
+QString JapaneseFace(const QFont& font) {
+    // Without any such family the font system's last resort draws boxes and claims every
+    // character (its raw font cannot even be asked for its name).
+    const QStringList japanese = QFontDatabase::families(QFontDatabase::Japanese);
+    if (japanese.isEmpty()) return {};
+    const QRawFont raw = QRawFont::fromFont(font, QFontDatabase::Japanese);
+    if (!raw.isValid() || !japanese.contains(raw.familyName())) return {};
+    for (QChar c : QStringLiteral("比較元ドライブ処理中断ファイルの進捗")) {
+        if (!raw.supportsCharacter(c)) return {};
+    }
+    return raw.familyName();
+}
+
 std::vector<std::pair<char, std::string>> ExtraDrives(const std::string& list) {
     return ParseExtraDrives(list);
+}
+
+QRect FirstGeometry(const QRect& available) {
+    QRect place(QPoint(200, 215), QSize(882, 493));
+    if (available.isEmpty() || available.contains(place)) return place;
+    place.setSize(place.size().boundedTo(available.size()));
+    place.moveCenter(available.center());
+    return place;
 }
 
 Form1::Form1(std::unique_ptr<Prompter> prompter, QWidget* parent)
@@ -128,6 +183,7 @@ Form1::Form1(std::unique_ptr<Prompter> prompter, QWidget* parent)
 
     BuildControls();
     BuildMenu();
+    BuildViewBar();
     driveWatcher_ = new DriveWatcher(this);
     // Every change is looked at at once, so that a disc taken out and put back in between two
     // runs' looks is still seen as another mount.
@@ -137,8 +193,10 @@ Form1::Form1(std::unique_ptr<Prompter> prompter, QWidget* parent)
     // pass of the event loop polls it again in its pumps, and the signal is gone. So the lists
     // look at the drives once after every run as well.
     connect(launcher_, &CommandLauncher::done, this, &Form1::DrivesChanged);
-    move(200, 215);
-    resize(882, 493);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    firstGeometry_ = FirstGeometry(screen ? screen->availableGeometry() : QRect());
+    move(firstGeometry_.topLeft());
+    resize(firstGeometry_.size());
     Guarded([this] { FormCreate(); });
 }
 
@@ -188,7 +246,10 @@ void Form1::BuildControls() {
     model_ = new FileTableModel(session_.table, this);
     model_->SetMeasureFont(fixedFont);
     session_.table.SetObserver(model_);
-    ListView1->setModel(model_);
+    view_ = new ResultView(FileTableModel::kResult, FileTableModel::kSize, this);
+    view_->setSourceModel(model_);
+    counts_ = new RunCounts(*model_, FileTableModel::kResult, this);
+    ListView1->setModel(view_);
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -204,9 +265,15 @@ void Form1::BuildControls() {
     columns->setSectionResizeMode(QHeaderView::Interactive);
     columns->setStretchLastSection(false);
     columns->setHighlightSections(false);
-    columns->setSectionsClickable(false);
+    // A click on a title sorts by that column, a second the other way round, a third puts the
+    // rows back in disc order.
+    columns->setSortIndicatorClearable(true);
+    columns->setSortIndicator(-1, Qt::AscendingOrder);
+    ListView1->setSortingEnabled(true);
     columns->resizeSection(FileTableModel::kSize, 70);
     columns->resizeSection(FileTableModel::kResult, 220);
+    ListView1->viewport()->installEventFilter(this);
+    connect(ListView1, &QAbstractItemView::activated, this, &Form1::OpenRowFolder);
     connect(model_, &FileTableModel::widestTextGrew, this, &Form1::FitNameColumns);
     connect(model_, &QAbstractItemModel::modelReset, this, &Form1::FitNameColumns);
     FitNameColumns();
@@ -307,6 +374,48 @@ void Form1::BuildMenu() {
     N6 = MainMenu1->addAction(QStringLiteral("ドライブ再読"));
     N6->setObjectName(QStringLiteral("N6"));
     connect(N6, &QAction::triggered, this, &Form1::N6Click);
+
+    ViewMenu = MainMenu1->addMenu(QStringLiteral("表示"));
+    ViewMenu->setObjectName(QStringLiteral("ViewMenu"));
+    ProblemsOnly = ViewMenu->addAction(QStringLiteral("問題の行だけ表示"));
+    ProblemsOnly->setObjectName(QStringLiteral("ProblemsOnly"));
+    ProblemsOnly->setCheckable(true);
+    ProblemsOnly->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    connect(ProblemsOnly, &QAction::toggled, this, [this](bool on) {
+        view_->SetProblemsOnly(on);
+        if (on && view_->rowCount() > 0 && !ListView1->currentIndex().isValid()) {
+            ListView1->setCurrentIndex(view_->index(0, 0));
+        }
+        ListView1->scrollTo(ListView1->currentIndex());
+    });
+    NextProblem = ViewMenu->addAction(QStringLiteral("次の問題へ"));
+    NextProblem->setObjectName(QStringLiteral("NextProblem"));
+    NextProblem->setShortcut(QKeySequence(Qt::Key_F8));
+    connect(NextProblem, &QAction::triggered, this, &Form1::NextProblemClick);
+    DiscOrder = ViewMenu->addAction(QStringLiteral("ディスクの順に戻す"));
+    DiscOrder->setObjectName(QStringLiteral("DiscOrder"));
+    connect(DiscOrder, &QAction::triggered, this,
+            [this] { ListView1->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder); });
+}
+
+void Form1::BuildViewBar() {
+    ViewBar = new QToolBar(QStringLiteral("表示"), this);
+    ViewBar->setObjectName(QStringLiteral("ViewBar"));
+    ViewBar->setMovable(false);
+    ViewBar->setFloatable(false);
+    ViewBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    ViewBar->addAction(ProblemsOnly);
+    ViewBar->addAction(NextProblem);
+    ViewBar->addSeparator();
+    CountsLabel = new QLabel(ViewBar);
+    CountsLabel->setObjectName(QStringLiteral("CountsLabel"));
+    CountsLabel->setAccessibleName(QStringLiteral("件数"));
+    CountsLabel->setContentsMargins(6, 0, 6, 0);
+    ViewBar->addWidget(CountsLabel);
+    addToolBar(Qt::TopToolBarArea, ViewBar);
+    auto showCounts = [this] { CountsLabel->setText(counts_->Text()); };
+    connect(counts_, &RunCounts::changed, this, showCounts);
+    showCounts();
 }
 
 void Form1::SetPacing(int pumpMs, int viewMs) {
@@ -475,6 +584,9 @@ void Form1::DriveChosen(QListWidget* list, QLabel* caption, int& chosenRow) {
     chosenRow = row;
     if (row < 0) return;
     caption->setText(list->item(row)->text().left(3));
+    // The root fits its box whatever the font draws it with.
+    const int textWidth = caption->fontMetrics().horizontalAdvance(caption->text()) + 4;
+    caption->resize(std::max(17, textWidth), std::max(17, caption->fontMetrics().height()));
 }
 
 void Form1::RadioGroup1Click(int index) {
@@ -505,30 +617,87 @@ std::string Form1::CopyRoot() const {
 
 void Form1::FitNameColumns() {
     QHeaderView* columns = ListView1->horizontalHeader();
-    // Room for the cell's text margins and the grid line.
+    // Room for the cell's text margins and the grid line; the file names also carry the mark
+    // of a problem row before them.
     const int padding = 12;
+    int widths[FileTableModel::kColumnCount] = {0, 0, 70, 220};
     for (int c : {int(FileTableModel::kFile), int(FileTableModel::kFolder)}) {
-        const int width = std::max(model_->WidestText(c) + padding, columns->sectionSizeHint(c));
-        if (columns->sectionSize(c) != width) columns->resizeSection(c, width);
+        widths[c] = std::max(model_->WidestText(c) + padding, columns->sectionSizeHint(c));
     }
+    widths[FileTableModel::kFile] += ListView1->style()->pixelMetric(QStyle::PM_SmallIconSize) + 4;
+    // What the view has to spare goes to the folders and the results, the texts that run long.
+    int used = 0;
+    for (int w : widths) used += w;
+    const int spare = ListView1->viewport()->width() - used;
+    if (spare > 0) {
+        widths[FileTableModel::kFolder] += spare / 2;
+        widths[FileTableModel::kResult] += spare - spare / 2;
+    }
+    for (int c = 0; c < FileTableModel::kColumnCount; ++c) {
+        if (columns->sectionSize(c) != widths[c]) columns->resizeSection(c, widths[c]);
+    }
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ListView1->viewport() && event->type() == QEvent::Resize) FitNameColumns();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+int Form1::TableRow(const QModelIndex& viewIndex) const {
+    if (!viewIndex.isValid()) return -1;
+    return view_->mapToSource(viewIndex).row();
+}
+
+QModelIndex Form1::ViewIndex(std::size_t tableRow) const {
+    if (tableRow >= std::size_t(model_->rowCount())) return {};
+    return view_->mapFromSource(model_->index(int(tableRow), 0));
+}
+
+void Form1::NextProblemClick() {
+    Guarded([this] {
+        RefreshView();
+        const int rows = view_->rowCount();
+        const int current =
+            ListView1->currentIndex().isValid() ? ListView1->currentIndex().row() : -1;
+        for (int step = 1; step <= rows; ++step) {
+            const int row = (current + step) % rows;
+            if (view_->IsProblemRow(TableRow(view_->index(row, 0)))) {
+                const QModelIndex index = view_->index(row, 0);
+                ListView1->selectionModel()->setCurrentIndex(
+                    index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                ListView1->scrollTo(index);
+                return;
+            }
+        }
+        Beep();
+    });
+}
+
+void Form1::OpenRowFolder(const QModelIndex& index) {
+    Guarded([this, index] {
+        const int row = TableRow(index);
+        if (row < 0 || std::size_t(row) >= session_.table.Count()) return;
+        const std::optional<std::string> host =
+            driveMap_.ToHost(session_.table.Row(std::size_t(row)).Folder);
+        if (!host || !prompter_->OpenFolder(QFile::decodeName(QByteArray::fromStdString(*host))))
+            Beep();
+    });
 }
 
 void Form1::RefreshView() {
     model_->Publish();
-    const int rows = model_->rowCount();
     // The focus mark first: moving the current row scrolls to it, the scroll request wins.
+    // Rows the filter hides are neither focused nor scrolled to.
     if (focusRow_ != kNoRow) {
-        if (focusRow_ < std::size_t(rows)) {
-            ListView1->selectionModel()->setCurrentIndex(model_->index(int(focusRow_), 0),
-                                                         QItemSelectionModel::NoUpdate);
+        const QModelIndex index = ViewIndex(focusRow_);
+        if (index.isValid()) {
+            ListView1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
         }
         focusRow_ = kNoRow;
     }
     if (scrollRow_ != kNoRow) {
-        if (scrollRow_ < std::size_t(rows)) {
-            ListView1->scrollTo(model_->index(int(scrollRow_), 0),
-                                QAbstractItemView::EnsureVisible);
-        }
+        const QModelIndex index = ViewIndex(scrollRow_);
+        if (index.isValid()) ListView1->scrollTo(index, QAbstractItemView::EnsureVisible);
         scrollRow_ = kNoRow;
     }
 }
@@ -647,10 +816,11 @@ void Form1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (sizedToFrame_) return;
     sizedToFrame_ = true;
-    // 882 x 493 is the outer size, frame included; the frame is known once the window is shown.
+    // The first size is the outer size, frame included; the frame is known once the window is
+    // shown.
     QTimer::singleShot(0, this, [this] {
         const QSize frame = frameGeometry().size() - geometry().size();
-        if (frame.width() > 0 || frame.height() > 0) resize(QSize(882, 493) - frame);
+        if (frame.width() > 0 || frame.height() > 0) resize(firstGeometry_.size() - frame);
     });
 }
 

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFont>
 #include <QMainWindow>
+#include <QRect>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -30,6 +31,7 @@ class QRadioButton;
 class QStatusBar;
 class QTableView;
 class QTimer;
+class QToolBar;
 
 namespace korvane::ui {
 
@@ -37,17 +39,26 @@ class CommandLauncher;
 class DriveWatcher;
 class FileTableModel;
 class Gauge;
+class ResultView;
+class RunCounts;
 
 // The window's proportional Japanese Gothic and the fixed-pitch one of the table and the drive
-// lists, 9 point; where they are missing the style hints let the font system pick the nearest
-// sans and monospace faces.
+// lists, 9 point: the IPA Gothics where they are installed, else another family the font system
+// lists as writing Japanese; the style hints pick the nearest faces where none does.
 QFont WindowFont();
 QFont FixedFont();
+// The family the font system resolves for the Japanese of `font`, where it has the characters
+// of the captions; empty where they would be drawn as boxes.
+QString JapaneseFace(const QFont& font);
 
 // Folders that stand in for discs without a real mount, from KORVANE_EXTRA_DRIVES
 // ("D=/path/to/folder;E=/other"): each letter is listed as an optical drive and its folder put
 // behind the letter. Malformed parts are skipped.
 std::vector<std::pair<char, std::string>> ExtraDrives(const std::string& list);
+
+// The window's first outer place and size: 882 x 493 at 200, 215 where that lies on the screen,
+// else as much of that size as the screen holds, centred on it.
+QRect FirstGeometry(const QRect& available);
 
 class Form1 : public QMainWindow, public Window {
     Q_OBJECT
@@ -60,6 +71,9 @@ class Form1 : public QMainWindow, public Window {
     Session& session() { return session_; }
     DriveMap& driveMap() { return driveMap_; }
     FileTableModel* tableModel() const { return model_; }
+    // The rows as the table shows them: filtered, sorted, marked.
+    ResultView* resultView() const { return view_; }
+    RunCounts* runCounts() const { return counts_; }
     // Starts the run commands; Idle() once nothing is queued or running.
     CommandLauncher* launcher() const { return launcher_; }
 
@@ -102,6 +116,13 @@ class Form1 : public QMainWindow, public Window {
     QAction* N8;
     QAction* N9;
     QAction* N6;
+    // Beyond the run commands: how the table shows its rows, and the run's counts.
+    QMenu* ViewMenu;
+    QAction* ProblemsOnly;
+    QAction* NextProblem;
+    QAction* DiscOrder;
+    QToolBar* ViewBar;
+    QLabel* CountsLabel;
 
     // Window
     void SetPanelText(StatusPanel panel, const std::string& text) override;
@@ -136,6 +157,11 @@ class Form1 : public QMainWindow, public Window {
     void N9Click();
     void N6Click();
     void Timer1Timer();
+    // Makes the next row with a problem after the current one current, from the top again
+    // after the last.
+    void NextProblemClick();
+    // Opens the folder of the row at this index of the view in the desktop's file manager.
+    void OpenRowFolder(const QModelIndex& index);
 
   private slots:
     void ListBox3Click();
@@ -147,10 +173,15 @@ class Form1 : public QMainWindow, public Window {
   protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void BuildControls();
     void BuildMenu();
+    void BuildViewBar();
+    // The table row shown at the view's row, and back; -1 where there is none.
+    int TableRow(const QModelIndex& viewIndex) const;
+    QModelIndex ViewIndex(std::size_t tableRow) const;
     void ListDrives();
     // Fills both lists from the drives found; `keepChoice` selects again the entries the drive
     // captions came from, where they are still listed.
@@ -169,6 +200,8 @@ class Form1 : public QMainWindow, public Window {
     std::unique_ptr<Prompter> prompter_;
     Session session_;
     FileTableModel* model_ = nullptr;
+    ResultView* view_ = nullptr;
+    RunCounts* counts_ = nullptr;
     CommandLauncher* launcher_ = nullptr;
     QButtonGroup* driveCountButtons_ = nullptr;
     DriveWatcher* driveWatcher_ = nullptr;
@@ -182,6 +215,7 @@ class Form1 : public QMainWindow, public Window {
     bool restoringRadio_ = false;
     bool closeAfterRun_ = false;
     bool sizedToFrame_ = false;
+    QRect firstGeometry_;
 
     static constexpr std::size_t kNoRow = static_cast<std::size_t>(-1);
     std::size_t scrollRow_ = kNoRow;

@@ -3,16 +3,22 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
+#include <QUrl>
 
 #include "core/Texts.h"
 
 namespace korvane::ui {
+
+bool Prompter::OpenFolder(const QString& hostPath) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(hostPath));
+}
 
 QStringList NameFilters(const std::string& filter) {
     QStringList out;

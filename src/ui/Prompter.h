@@ -27,6 +27,8 @@ class Prompter {
     virtual QString AskOpen(QWidget* parent, const FileDialogRequest& request) = 0;
     // Refuses an input.
     virtual void Beep() = 0;
+    // Shows a host folder in the desktop's file manager; false when none could be started.
+    virtual bool OpenFolder(const QString& hostPath);
 };
 
 // QMessageBox and QFileDialog.

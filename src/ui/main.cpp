@@ -7,16 +7,21 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFontInfo>
 #include <QIcon>
+#include <QLabel>
 #include <QListWidget>
 #include <QPixmap>
 #include <QSaveFile>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "core/Texts.h"
+#include "platform/EndSignals.h"
 #include "ui/Form1.h"
 
 #ifndef KORVANE_VERSION
@@ -38,6 +43,50 @@ std::unique_ptr<QTemporaryDir> PrivateRuntimeFolder() {
     if (!folder->isValid()) return nullptr;
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder->path()));
     return folder;
+}
+
+// The runtime folder while it exists, for the fatal-message handler: a start that cannot reach
+// its display ends in Qt's fatal message, and the folder must not outlive the process.
+QString runtimeFolderPath;
+QtMessageHandler previousHandler = nullptr;
+QString startFailure;  // the reason a start without a screen gives, one line
+struct HeldMessage {
+    QtMsgType type;
+    QString text;
+};
+QList<HeldMessage> heldMessages;
+
+// While the application starts, its messages are held back: Qt explains a failed platform start
+// over several lines, and the one line of startFailure says it instead.
+void StartMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtFatalMsg) {
+        heldMessages.append({type, message});
+        return;
+    }
+    if (!runtimeFolderPath.isEmpty()) QDir(runtimeFolderPath).removeRecursively();
+    if (message.contains(QLatin1String("platform plugin"))) {
+        std::fprintf(stderr, "korvane: %s\n", startFailure.toUtf8().constData());
+        std::_Exit(1);
+    }
+    if (previousHandler) previousHandler(type, context, message);
+    std::abort();
+}
+
+void ReleaseMessages() {
+    qInstallMessageHandler(previousHandler);
+    for (const HeldMessage& m : heldMessages) {
+        if (previousHandler) {
+            previousHandler(m.type, QMessageLogContext(), m.text);
+        } else {
+            std::fprintf(stderr, "%s\n", m.text.toLocal8Bit().constData());
+        }
+    }
+    heldMessages.clear();
+}
+
+bool HasDisplay() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 QIcon ProgramIcon() {
@@ -103,8 +152,34 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // The checks and the picture need no screen: without one they draw offscreen. The window
+    // itself does, and a start without one says so in one line.
+    bool headless = false;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--self-check" || arg == "--screenshot" || arg.startsWith("--screenshot=")) {
+            headless = true;
+        }
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !HasDisplay()) {
+        if (!headless) {
+            std::fprintf(stderr,
+                         "korvane: no display to show the window on (DISPLAY is not set); "
+                         "--self-check and --screenshot run without one\n");
+            return 1;
+        }
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    startFailure = QStringLiteral(
+                       "could not connect to the display %1; "
+                       "--self-check and --screenshot run without one")
+                       .arg(QString::fromLocal8Bit(qgetenv("DISPLAY")));
+
     const auto runtimeFolder = PrivateRuntimeFolder();
+    if (runtimeFolder) runtimeFolderPath = runtimeFolder->path();
+    previousHandler = qInstallMessageHandler(StartMessages);
     QApplication app(argc, argv);
+    ReleaseMessages();
     Describe();
     QApplication::setDesktopFileName(QString::fromLatin1(kDesktopId));
     QApplication::setWindowIcon(ProgramIcon());
@@ -114,13 +189,30 @@ int main(int argc, char** argv) {
 
     korvane::ui::Form1 window;
     window.show();
+    // Interrupted or terminated, the window closes as if the user had closed it (after the run,
+    // if one is under way), and the program ends in order, its runtime folder removed.
+    const int endSignals = korvane::EndSignalsFd();
+    if (endSignals >= 0) {
+        auto* notifier = new QSocketNotifier(qintptr(endSignals), QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+            korvane::DrainEndSignals();
+            window.close();
+        });
+    }
 
     if (options.parser.isSet(options.selfCheck)) {
         std::printf("%s\n", window.windowTitle().toUtf8().constData());
         for (int row = 0; row < window.ListBox3->count(); ++row) {
             std::printf("%s\n", window.ListBox3->item(row)->text().toUtf8().constData());
         }
-        return 0;
+        // The face the captions are drawn in, as the font system resolved it: without Japanese
+        // characters every caption would show as boxes.
+        const QFont font = window.Label1->font();
+        const QString face = korvane::ui::JapaneseFace(font);
+        std::printf("font: %s (Japanese: %s)\n",
+                    (face.isEmpty() ? QFontInfo(font).family() : face).toUtf8().constData(),
+                    face.isEmpty() ? "no" : "yes");
+        return face.isEmpty() ? 1 : 0;
     }
     if (options.parser.isSet(options.picture)) {
         // Once the window has reached its size and painted itself.

@@ -19,6 +19,7 @@ class ScriptedPrompter : public ui::Prompter {
     std::deque<QString> openAnswers;
     std::vector<FileDialogRequest> saveRequests;
     std::vector<FileDialogRequest> openRequests;
+    QStringList openedFolders;
     // Runs while the "message box" is open, as a user acting behind a modal box would.
     std::function<void(const QString&)> onMessage;
 
@@ -35,6 +36,10 @@ class ScriptedPrompter : public ui::Prompter {
         return Pop(openAnswers);
     }
     void Beep() override { ++beeps; }
+    bool OpenFolder(const QString& hostPath) override {
+        openedFolders << hostPath;
+        return true;
+    }
 
   private:
     static QString Pop(std::deque<QString>& answers) {

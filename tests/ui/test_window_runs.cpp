@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -23,6 +24,7 @@
 #include "ui/Form1.h"
 #include "ui/Gauge.h"
 #include "ui/Prompter.h"
+#include "ui/ResultView.h"
 
 using korvane::FileRow;
 using korvane::GaugeId;
@@ -227,6 +229,8 @@ void WindowRunsTest::choosingDrivesSetsCaptions() {
     ClickRow(w.ListBox3, RowStartingWith(w.ListBox3, "Q:\\"));
     QCOMPARE(w.Master->text(), QStringLiteral("Q:\\"));
     QCOMPARE(w.MasterRoot(), std::string("Q:\\"));
+    QVERIFY(w.Master->contentsRect().width() >=
+            w.Master->fontMetrics().horizontalAdvance(w.Master->text()));
 
     // Re-reading keeps the choice but shows no selection.
     w.session().AbortRequested = true;
@@ -340,7 +344,7 @@ void WindowRunsTest::tablePublishesChangesInBatches() {
     QCOMPARE(model->index(7, 2).data(Qt::TextAlignmentRole).toInt(),
              int(Qt::AlignRight | Qt::AlignVCenter));
     const QRect visible = w.ListView1->viewport()->rect();
-    QVERIFY(visible.intersects(w.ListView1->visualRect(model->index(1500, 0))));
+    QVERIFY(visible.intersects(w.ListView1->visualRect(w.ListView1->model()->index(1500, 0))));
     QCOMPARE(w.ListView1->currentIndex().row(), 1400);
     QVERIFY(w.ListView1->selectionModel()->selectedRows().isEmpty());
 
@@ -392,6 +396,54 @@ void WindowRunsTest::oneDriveCompareFindsTheDamage() {
         QCOMPARE(w.tableModel()->index(r, 3).data().toString().toStdString(),
                  w.session().table.Row(std::size_t(r)).ResultText);
     }
+
+    // The counts, the problem rows alone, sorted; the table and its export stay as they are.
+    QCOMPARE(w.CountsLabel->text(), QStringLiteral("ファイル 4  OK 2  問題 2  リードエラー 0"));
+    const auto& table = w.session().table;
+    auto shown = [&w] {
+        QStringList names;
+        for (int r = 0; r < w.ListView1->model()->rowCount(); ++r) {
+            names << w.ListView1->model()->index(r, 0).data().toString();
+        }
+        return names;
+    };
+    QStringList discOrder;
+    for (const FileRow& row : table.Rows()) discOrder << QString::fromStdString(row.FileName);
+    w.ProblemsOnly->trigger();
+    QCOMPARE(shown(), discOrder.filter(QRegularExpression("^(B.BIN|C.TXT)$")));
+    const QModelIndex first = w.ListView1->model()->index(0, 0);
+    QVERIFY(!first.data(Qt::DecorationRole).isNull());
+    QCOMPARE(first.data(Qt::AccessibleDescriptionRole).toString(), QStringLiteral("問題あり"));
+    QTest::mouseClick(w.ListView1->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                      QPoint(w.ListView1->columnViewportPosition(0) + 5, 5));
+    QTest::mouseClick(w.ListView1->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                      QPoint(w.ListView1->columnViewportPosition(0) + 5, 5));
+    QCOMPARE(shown(), (QStringList{"C.TXT", "B.BIN"}));
+    // F8 goes from problem to problem, round again after the last.
+    QTest::keyClick(w.ListView1, Qt::Key_F8);
+    const int problem = w.ListView1->currentIndex().row();
+    QTest::keyClick(w.ListView1, Qt::Key_F8);
+    QCOMPARE(w.ListView1->currentIndex().row(), 1 - problem);
+    QTest::keyClick(w.ListView1, Qt::Key_F8);
+    QCOMPARE(w.ListView1->currentIndex().row(), problem);
+    // Enter opens the folder of the row on the drive.
+    QString folder = w.ListView1->model()->index(problem, 1).data().toString();
+    folder.replace("Q:\\", QString::fromStdString(discs.copy) + "/").replace('\\', '/');
+    QTest::keyClick(w.ListView1, Qt::Key_Return);
+    QCOMPARE(f.prompter->openedFolders, QStringList{folder});
+
+    TempTree out;
+    f.prompter->saveAnswers = {QString::fromStdString(out.Host("shown.csv"))};
+    w.CSV1->trigger();
+    QTRY_VERIFY(w.launcher()->Idle());
+    w.ProblemsOnly->trigger();
+    w.DiscOrder->trigger();
+    QCOMPARE(shown(), discOrder);
+    f.prompter->saveAnswers = {QString::fromStdString(out.Host("all.csv"))};
+    w.CSV1->trigger();
+    QTRY_VERIFY(w.launcher()->Idle());
+    QCOMPARE(out.ReadFile("shown.csv"), out.ReadFile("all.csv"));
+    QVERIFY(out.ReadFile("all.csv").find("A.TXT") != std::string::npos);
 }
 
 void WindowRunsTest::oneDriveCompareOfAGoodCopySucceeds() {
