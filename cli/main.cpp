@@ -165,6 +165,9 @@ int Main(int argc, char** argv) {
             return 0;
         case Command::Drives:
             return ListDrives(options);
+        case Command::Compare:
+            if (options.sectors) return CompareSectorsCommand(options);
+            return RunCommand(options);
         default:
             return RunCommand(options);
     }

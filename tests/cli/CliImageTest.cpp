@@ -1,9 +1,10 @@
-// korvane-cli on image files read without mounting: the same verdicts as through a mount, and
-// the disc exchange refused.
+// korvane-cli on image files read without mounting: the same verdicts as through a mount, the
+// disc exchange refused, and the sector comparison.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -32,6 +33,16 @@ CliResult Cli(const std::string& args) {
         if (line.size() > 3 && line.compare(1, 2, ":\\") == 0) run.files.insert(line.substr(1));
     }
     return run;
+}
+
+// The first line of the output that starts with `head`, or empty text.
+std::string LineOf(const std::string& output, const std::string& head) {
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind(head, 0) == 0) return line;
+    }
+    return {};
 }
 
 class CliImages : public ::testing::Test {
@@ -99,6 +110,69 @@ TEST_F(CliImages, EveryCommandGivesTheVerdictsOfAMount) {
     EXPECT_EQ(swap.code, 2);
     EXPECT_NE(swap.output.find("an image file cannot be exchanged"), std::string::npos)
         << swap.output;
+}
+
+TEST_F(CliImages, SectorsNameTheFileOfAChangedByteAndIgnorePadding) {
+    const ImageExtent b = FileExtent(Image("source"), "/DIR/B.BIN");
+    const std::string changed = out_.Host("changed.iso");
+    std::filesystem::copy_file(Image("source"), changed);
+    {
+        std::fstream f(changed, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(static_cast<std::streamoff>(b.Start() + 5000));
+        f.put('\x5a' ^ PatternBytes(5001, 7)[5000]);
+    }
+    const CliResult differ =
+        Cli("compare --sectors " + ShellQuote(changed) + " " + Arg("source", false));
+    EXPECT_EQ(differ.code, 1) << differ.output;
+    const std::string sector = std::to_string(b.lba + 2);
+    EXPECT_NE(differ.output.find("differ: sector " + sector + " (1): \\DIR\\B.BIN\n"),
+              std::string::npos)
+        << differ.output;
+    EXPECT_NE(differ.output.find("1 differ, 0 missing, 0 read errors: 正しくコピーされていません"),
+              std::string::npos);
+
+    // A disc is longer than its image: the padding is no difference. A shorter one is.
+    const std::string padded = out_.Host("padded.iso");
+    std::filesystem::copy_file(Image("source"), padded);
+    std::filesystem::resize_file(padded, std::filesystem::file_size(padded) + 300 * 2048);
+    const CliResult same =
+        Cli("compare --sectors " + ShellQuote(padded) + " " + Arg("source", false));
+    EXPECT_EQ(same.code, 0) << same.output;
+    EXPECT_NE(same.output.find(" 0 differ, 0 missing, 0 read errors: 正常に終了しました"),
+              std::string::npos)
+        << same.output;
+    const CliResult cut =
+        Cli("compare --sectors " + Arg("cut", false) + " " + Arg("source", false));
+    EXPECT_EQ(cut.code, 1) << cut.output;
+    EXPECT_NE(LineOf(cut.output, "missing: ").find(", past the end of SOURCE: "), std::string::npos)
+        << cut.output;
+    EXPECT_NE(LineOf(cut.output, "missing: ").find("\\DIR\\B.BIN"), std::string::npos);
+}
+
+TEST_F(CliImages, SectorsReportTheUnreadableSectorsOfADevice) {
+    KORVANE_REQUIRE(FaultFsProblem());
+    TempTree disc;
+    std::filesystem::copy_file(Image("source"), disc.Host("sr0"));
+    const ImageExtent b = FileExtent(Image("source"), "/DIR/B.BIN");
+    const std::uint64_t size = std::filesystem::file_size(Image("source"));
+    // On a page boundary, so that no page the kernel reads holds good and bad sectors both.
+    const std::uint64_t eio = (b.Start() + 2 * 4096 - 1) / 4096 * 4096;
+    FaultyDrive drive(drives_, 'E', disc.root(), DriveFaults{"", "", 0, 0, "sr0", eio});
+    const CliResult run = Cli("compare --sectors " + ShellQuote(drive.mountPoint() + "/sr0") + " " +
+                              Arg("source", false));
+    EXPECT_EQ(run.code, 1) << run.output;
+    // The sectors before the fault were read one by one after the large read failed.
+    const std::uint64_t first = eio / 2048, last = size / 2048 - 1;
+    const std::string line = LineOf(run.output, "read error on SOURCE: ");
+    const std::string head = "read error on SOURCE: sectors " + std::to_string(first) + "-" +
+                             std::to_string(last) + " (" + std::to_string(last - first + 1) +
+                             "): Input/output error: ";
+    EXPECT_EQ(line.rfind(head, 0), 0u) << run.output;
+    EXPECT_NE(line.find("\\DIR\\B.BIN"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find(" 0 differ, 0 missing, " + std::to_string(last - first + 1) +
+                              " read errors: リードエラーのファイルがあります"),
+              std::string::npos)
+        << run.output;
 }
 
 }  // namespace
