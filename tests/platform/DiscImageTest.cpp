@@ -143,6 +143,32 @@ TEST_F(DiscImageTest, ACutImageFailsReadsAsADamagedDiscDoes) {
     }
 }
 
+// The boot catalog is a file in the kernel's listing, though the library keeps it apart.
+TEST_F(DiscImageTest, TheBootCatalogOfABootableDiscIsAFile) {
+    tree.WritePattern("boot.img", 2048, 5);
+    const std::string image = out.Host("boot.img");
+    int status = -1;
+    const std::string log =
+        test::RunHost("xorriso -as mkisofs -R -J -b boot.img -no-emul-boot -c boot.cat -o " +
+                          test::ShellQuote(image) + " " + test::ShellQuote(tree.root()) + " 2>&1",
+                      &status);
+    ASSERT_EQ(status, 0) << log;
+    Use(image);
+    EXPECT_EQ(fs->SizeOf("Q:\\boot.cat"), 2048u);
+    // The El Torito boot record at sector 17 says where the catalog lies.
+    FILE* f = std::fopen(image.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    unsigned char lba[4] = {};
+    std::fseek(f, 17 * 2048 + 0x47, SEEK_SET);
+    ASSERT_EQ(std::fread(lba, 1, 4, f), 4u);
+    const long at = (lba[0] | lba[1] << 8 | lba[2] << 16 | long{lba[3]} << 24) * 2048;
+    std::string raw(2048, '\0');
+    std::fseek(f, at, SEEK_SET);
+    ASSERT_EQ(std::fread(raw.data(), 1, raw.size(), f), raw.size());
+    std::fclose(f);
+    EXPECT_EQ(ReadAll("Q:\\boot.cat"), raw);
+}
+
 // ISO level 3 keeps a file over 4 GiB in several extents, one after the other in the file.
 TEST_F(DiscImageTest, AFileInSeveralExtentsIsReadWhole) {
     TempTree big;

@@ -191,6 +191,17 @@ std::unique_ptr<DiscImage> DiscImage::Open(const std::string& hostPath, std::str
         }
     }
 
+    // The boot catalog of a bootable disc is a plain file to the kernel, but not to the library.
+    IsoBoot* catalog = nullptr;
+    std::uint32_t catalogLba = 0;
+    char* catalogContent = nullptr;
+    off_t catalogSize = 0;
+    if (iso_image_get_bootcat(in.image, &catalog, &catalogLba, &catalogContent, &catalogSize) !=
+        1) {
+        catalog = nullptr;
+    }
+    std::free(catalogContent);
+
     // Breadth by folder: each folder's entries are laid down before any of them is entered.
     disc->entries_.push_back(Entry{"", true, false, 0, {}, {}});
     std::vector<std::pair<std::size_t, IsoDir*>> pending{{0, iso_image_get_root(in.image)}};
@@ -228,8 +239,13 @@ std::unique_ptr<DiscImage> DiscImage::Open(const std::string& hostPath, std::str
                 case LIBISO_SYMLINK:
                     entry.isLink = true;
                     break;
+                case LIBISO_BOOT:
+                    if (catalog == nullptr || node != reinterpret_cast<IsoNode*>(catalog)) continue;
+                    entry.size = static_cast<std::uint64_t>(catalogSize);
+                    entry.extents.push_back({std::uint64_t{catalogLba} * kSectorBytes, entry.size});
+                    break;
                 default:
-                    continue;  // device nodes, FIFOs, the boot catalog
+                    continue;  // device nodes, FIFOs
             }
             const std::size_t child = disc->entries_.size();
             disc->entries_.push_back(std::move(entry));
