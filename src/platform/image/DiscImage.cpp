@@ -196,8 +196,10 @@ std::unique_ptr<DiscImage> DiscImage::Open(const std::string& hostPath, std::str
     std::uint32_t catalogLba = 0;
     char* catalogContent = nullptr;
     off_t catalogSize = 0;
-    if (iso_image_get_bootcat(in.image, &catalog, &catalogLba, &catalogContent, &catalogSize) !=
-        1) {
+    // The library must not be asked for a catalog on a disc without one: it would crash.
+    if (iso_read_image_features_has_eltorito(in.features) != 1 ||
+        iso_image_get_bootcat(in.image, &catalog, &catalogLba, &catalogContent, &catalogSize) !=
+            1) {
         catalog = nullptr;
     }
     std::free(catalogContent);
