@@ -5,6 +5,10 @@ namespace korvane::cli {
 
 std::optional<char> DriveChoice::ChooseImage(const std::string& argument, const std::string& real,
                                              std::string& error) {
+    // The same image twice is one drive, as the same folder twice is.
+    for (const auto& [letter, image] : images_.All()) {
+        if (image->HostPath() == real) return letter;
+    }
     const std::optional<char> letter = FreeLetter();
     if (!letter) {
         error = "no drive letter is free for " + argument;

@@ -106,6 +106,7 @@ TEST_F(CliImages, EveryCommandGivesTheVerdictsOfAMount) {
     const CliResult text = Cli("readtest " + ShellQuote(out_.WriteFile("text.iso", "not a disc")));
     EXPECT_EQ(text.code, 2) << text.output;
 
+    EXPECT_EQ(Cli("compare " + Arg("source", false) + " " + Arg("source", false)).code, 2);
     const CliResult swap = Cli("compare --swap " + Arg("source", false) + " --swap-command true");
     EXPECT_EQ(swap.code, 2);
     EXPECT_NE(swap.output.find("an image file cannot be exchanged"), std::string::npos)

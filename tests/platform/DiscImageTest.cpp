@@ -202,6 +202,18 @@ TEST_F(DiscImageTest, AFileInSeveralExtentsIsReadWhole) {
     std::filesystem::remove(image);
 }
 
+// A folder whose records lie past the cut could only be listed as empty: the disc is refused.
+TEST_F(DiscImageTest, AnImageCutInsideItsDirectoryIsRefusedNotShownEmpty) {
+    for (int i = 0; i < 200; ++i)
+        tree.WriteFile("MANY/FILE_WITH_A_LONG_NAME_" + std::to_string(i), "x");
+    const std::string whole = Build(test::DiscFormat::RockRidgeOnly);
+    const test::ImageExtent many = test::FolderExtent(whole, "/MANY");
+    test::CutImage(whole, out.Host("cut.img"), many.Start() + 2048);
+    std::string error;
+    EXPECT_FALSE(images.Add('Q', out.Host("cut.img"), error));
+    EXPECT_NE(error.find("the disc's directory cannot be read"), std::string::npos) << error;
+}
+
 TEST_F(DiscImageTest, TellsImagesByTheirContentNotTheirName) {
     const std::string image = Build(test::DiscFormat::Plain, "disc.txt");
     EXPECT_EQ(DetectImage(image), ImageKind::Iso9660);

@@ -100,6 +100,49 @@ class ImageDataFile : public File {
     bool failed_ = false;
 };
 
+// The library's reads of the directory go through here, so that a read it could not make is
+// known: it would otherwise leave the folders it could not read out of the tree, or empty.
+struct DirectoryReads {
+    int fd = -1;
+    bool failed = false;
+};
+
+int SourceOpen(IsoDataSource*) {
+    return ISO_SUCCESS;
+}
+
+int SourceClose(IsoDataSource*) {
+    return ISO_SUCCESS;
+}
+
+int SourceRead(IsoDataSource* src, std::uint32_t lba, std::uint8_t* buffer) {
+    auto* reads = static_cast<DirectoryReads*>(src->data);
+    if (ReadAt(reads->fd, std::uint64_t{lba} * kSectorBytes, reinterpret_cast<char*>(buffer),
+               kSectorBytes)) {
+        return ISO_SUCCESS;
+    }
+    reads->failed = true;
+    return static_cast<int>(ISO_DATA_SOURCE_MISHAP);
+}
+
+void SourceFree(IsoDataSource* src) {
+    delete static_cast<DirectoryReads*>(src->data);
+}
+
+// Released by the library with free() once its last reference is gone.
+IsoDataSource* NewSource(int fd, DirectoryReads*& reads) {
+    auto* src = static_cast<IsoDataSource*>(std::calloc(1, sizeof(IsoDataSource)));
+    if (src == nullptr) return nullptr;
+    reads = new DirectoryReads{fd, false};
+    src->refcount = 1;
+    src->open = SourceOpen;
+    src->close = SourceClose;
+    src->read_block = SourceRead;
+    src->free_data = SourceFree;
+    src->data = reads;
+    return src;
+}
+
 struct Import {
     IsoImage* image = nullptr;
     IsoDataSource* source = nullptr;
@@ -166,8 +209,10 @@ std::unique_ptr<DiscImage> DiscImage::Open(const std::string& hostPath, std::str
     disc->length_ = static_cast<std::uint64_t>(st.st_size);
 
     Import in;
-    if (iso_data_source_new_from_file(hostPath.c_str(), &in.source) < 0 ||
-        iso_read_opts_new(&in.opts, 0) < 0 || iso_image_new("", &in.image) < 0) {
+    DirectoryReads* reads = nullptr;
+    in.source = NewSource(disc->fd_, reads);
+    if (in.source == nullptr || iso_read_opts_new(&in.opts, 0) < 0 ||
+        iso_image_new("", &in.image) < 0) {
         error = hostPath + ": the ISO 9660 reader could not start";
         return nullptr;
     }
@@ -180,7 +225,9 @@ std::unique_ptr<DiscImage> DiscImage::Open(const std::string& hostPath, std::str
     iso_read_opts_set_no_md5(in.opts, 1);
     char utf8[] = "UTF-8";
     iso_read_opts_set_input_charset(in.opts, utf8);
-    if (iso_image_import(in.image, in.source, in.opts, &in.features) < 0) {
+    // A directory the library could not read whole is not left out in silence: the disc is
+    // refused, as no listing of it could be trusted.
+    if (iso_image_import(in.image, in.source, in.opts, &in.features) < 0 || reads->failed) {
         error = hostPath + ": the disc's directory cannot be read";
         return nullptr;
     }
