@@ -222,6 +222,20 @@ TEST_F(DiscImageTest, TellsImagesByTheirContentNotTheirName) {
     std::string error;
     EXPECT_FALSE(images.Add('R', out.Host("text.iso"), error));
     EXPECT_NE(error.find("not a disc image"), std::string::npos) << error;
+
+    // A UDF image is known for what it is, and refused plainly rather than read wrongly.
+    int status = -1;
+    const std::string udf = out.Host("udf.img");
+    test::RunHost("truncate -s 4M " + udf + " && mkudffs -b 2048 " + udf + " >/dev/null 2>&1",
+                  &status);
+    if (status != 0) {
+        if (test::UnderCi()) ADD_FAILURE() << "mkudffs (udftools) is missing";
+        return;
+    }
+    EXPECT_EQ(DetectImage(udf), ImageKind::Udf);
+    EXPECT_FALSE(images.Add('R', udf, error));
+    EXPECT_NE(error.find("UDF images without ISO 9660 names are not read yet"), std::string::npos)
+        << error;
 }
 
 }  // namespace
