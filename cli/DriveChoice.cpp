@@ -67,6 +67,7 @@ std::optional<char> DriveChoice::FreeLetter() const {
     for (char letter = 'D'; letter <= 'Z'; ++letter) {
         bool used = map_.RootOf(letter).has_value();
         for (const DriveInfo& drive : discovery_.Drives()) used = used || drive.letter == letter;
+        used = used || images_.Has(letter);
         if (!used) return letter;
     }
     return std::nullopt;
@@ -102,6 +103,7 @@ std::optional<char> DriveChoice::Choose(const std::string& argument, std::string
         return std::nullopt;
     }
     if (!IsFolder(real)) {
+        if (DetectImage(real) != ImageKind::None) return ChooseImage(argument, real, error);
         error = argument + ": not a folder";
         return std::nullopt;
     }

@@ -8,6 +8,7 @@
 
 #include "platform/DriveMap.h"
 #include "platform/Drives.h"
+#include "platform/image/ImageDrives.h"
 
 namespace korvane::cli {
 
@@ -26,6 +27,8 @@ class DriveChoice {
     void Discover();
     std::vector<ListedDrive> Listed() const;
     DriveMap& Map() { return map_; }
+    // The image files given as SOURCE or COPY, each behind a letter of its own.
+    const ImageDrives& Images() const { return images_; }
 
     // Gives SOURCE or COPY a drive letter: "D:" ("D:\", or "D" where no folder "D" is) names a
     // listed drive, a device node its drive, and a folder the drive mounted there or else the
@@ -37,8 +40,12 @@ class DriveChoice {
     // A folder given on the command line is read as that folder, whatever is mounted there
     // next; only an optical drive's letter follows the drive to its next disc.
     char AsFolder(char letter, const std::string& folder);
+    // An image file gets the next free letter (DriveChoiceImages.cpp).
+    std::optional<char> ChooseImage(const std::string& argument, const std::string& real,
+                                    std::string& error);
 
     DriveMap map_;
+    ImageDrives images_;
     DriveDiscovery discovery_;
     std::vector<std::pair<char, std::string>> extras_;
 };

@@ -8,6 +8,7 @@ namespace korvane::cli {
 const char kUsage[] =
     "Usage: korvane-cli compare SOURCE COPY\n"
     "       korvane-cli compare --swap SOURCE (--interactive | --swap-command CMD)\n"
+    "       korvane-cli compare --sectors SOURCE IMAGE\n"
     "       korvane-cli calc SOURCE -o LIST [--format korvane|md5sum]\n"
     "       korvane-cli verify LIST SOURCE\n"
     "       korvane-cli readtest SOURCE\n"
@@ -17,14 +18,16 @@ const char kUsage[] =
     "\n"
     "  compare    compare every file of SOURCE with COPY byte for byte (比較, two drives);\n"
     "             with --swap, digest SOURCE, exchange the disc, digest the copy and compare\n"
-    "             (比較, one drive)\n"
+    "             (比較, one drive); with --sectors, compare a disc (or an image) with the\n"
+    "             image it was burnt from, sector by sector (2,048 bytes each)\n"
     "  calc       digest every file of SOURCE and save the digest list LIST (MD5計算)\n"
     "  verify     verify SOURCE against the digest list LIST (MD5読込)\n"
     "  readtest   read every file of SOURCE and report those that cannot be read\n"
     "             (リードエラーテスト)\n"
     "  drives     list the drives: letter, device, mount point, label\n"
     "\n"
-    "SOURCE and COPY are drive letters (D:), device nodes (/dev/sr0) or folders.\n"
+    "SOURCE and COPY are drive letters (D:), device nodes (/dev/sr0), folders or disc image\n"
+    "files (ISO 9660, told by their content, read without mounting).\n"
     "\n"
     "Options:\n"
     "  -o, --output LIST     the digest list that calc writes\n"
@@ -32,6 +35,7 @@ const char kUsage[] =
     "      --swap            one-drive compare: the copy goes into the SOURCE drive\n"
     "      --swap-command CMD  run CMD (with /bin/sh) to exchange the disc\n"
     "      --interactive     ask on the terminal to exchange the disc and wait for Enter\n"
+    "      --sectors         compare SOURCE with IMAGE sector by sector\n"
     "      --tsv FILE        also write the result table to FILE (CSV出力)\n"
     "  -q, --quiet           print only the files that are not OK\n"
     "      --json            print one JSON object per file and one for the summary\n"
@@ -136,6 +140,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
             ok = only(Command::Calc) && value(format);
         } else if (arg == "--swap") {
             ok = only(Command::Compare) && flag(o.swap);
+        } else if (arg == "--sectors") {
+            ok = only(Command::Compare) && flag(o.sectors);
         } else if (arg == "--swap-command") {
             ok = only(Command::Compare) && value(o.swapCommand);
         } else if (arg == "--interactive") {
@@ -178,6 +184,10 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
     }
     if (o.swap && !o.interactive && o.swapCommand.empty()) {
         error = "compare --swap needs --interactive or --swap-command CMD to exchange the disc";
+        return false;
+    }
+    if (o.sectors && (o.swap || !o.tsv.empty())) {
+        error = "--sectors goes with neither --swap nor --tsv";
         return false;
     }
     if (o.command == Command::Calc && o.output.empty()) {

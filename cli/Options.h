@@ -14,6 +14,7 @@ struct Options {
     std::string output;                 // calc -o LIST
     bool md5sumFormat = false;          // calc --format md5sum
     bool swap = false;                  // compare --swap
+    bool sectors = false;               // compare --sectors
     std::string swapCommand;
     bool interactive = false;
     std::string tsv;

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "DriveChoice.h"
+#include "ImageCommands.h"
 #include "Options.h"
 #include "Report.h"
 #include "Terminal.h"
@@ -19,7 +20,7 @@
 #include "core/Session.h"
 #include "core/Texts.h"
 #include "files/Md5sumList.h"
-#include "platform/HostFileSystem.h"
+#include "platform/image/ImageDrives.h"
 
 namespace korvane::cli {
 
@@ -114,6 +115,7 @@ int RunCommand(const Options& o) {
         o.command == Command::Verify ? o.operands[1] : o.operands[0];
     const std::optional<char> source = drives.Choose(sourceArgument, error);
     if (!source) return CannotStart(error);
+    if (o.swap && drives.Images().Has(*source)) return CannotStart(kImageNoSwap);
     std::optional<char> copy;
     if (o.command == Command::Compare && !o.swap) {
         copy = drives.Choose(o.operands[1], error);
@@ -129,7 +131,7 @@ int RunCommand(const Options& o) {
     }
 
     TerminalWindow window(IsTerminal(2), SwapSettings{o.swapCommand, o.interactive});
-    std::unique_ptr<FileSystem> files = MakeHostFileSystem(drives.Map());
+    std::unique_ptr<FileSystem> files = MakeImageAwareFileSystem(drives.Map(), drives.Images());
     Session s(window, *files, &drives.Map());
     window.Attach(s);
     window.master = std::string{*source, ':', '\\'};
@@ -207,6 +209,9 @@ int Run(int argc, char** argv) {
             return 0;
         case Command::Drives:
             return ListDrives(options);
+        case Command::Compare:
+            if (options.sectors) return CompareSectorsCommand(options);
+            return RunCommand(options);
         default:
             return RunCommand(options);
     }

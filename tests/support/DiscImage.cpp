@@ -199,8 +199,15 @@ std::string RunHost(const std::string& commandLine, int* status) {
 
 void BuildImage(const std::string& tree, const std::string& image, const std::string& label,
                 DiscFormat format) {
-    std::string command = "xorriso -as mkisofs -input-charset UTF-8 -R ";
-    if (format == DiscFormat::JolietRockRidge) command += "-J ";
+    std::string command = "xorriso -as mkisofs -input-charset UTF-8 ";
+    // Rock Ridge is on unless turned off.
+    command +=
+        format == DiscFormat::JolietOnly || format == DiscFormat::Plain ? "--norock " : "-R ";
+    if (format == DiscFormat::JolietRockRidge || format == DiscFormat::JolietOnly ||
+        format == DiscFormat::Level3) {
+        command += "-J ";
+    }
+    if (format == DiscFormat::Level3) command += "-iso-level 3 ";
     command +=
         "-V " + ShellQuote(label) + " -o " + ShellQuote(image) + " " + ShellQuote(tree) + " 2>&1";
     int status = 0;

@@ -47,6 +47,9 @@ std::string ShellQuote(const std::string& text);
 enum class DiscFormat {
     JolietRockRidge,  // both name extensions, as discs are usually made
     RockRidgeOnly,    // one directory tree only, so damage to it shows in every listing
+    JolietOnly,       // Windows names only
+    Plain,            // bare ISO 9660 names ("A.BIN;1")
+    Level3,           // Joliet and Rock Ridge, files over 4 GiB in several extents
 };
 
 // Writes an ISO 9660 image of the host folder `tree`. Throws std::runtime_error on failure.
