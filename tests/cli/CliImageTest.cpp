@@ -158,7 +158,10 @@ TEST_F(CliImages, SectorsReportTheUnreadableSectorsOfADevice) {
     const std::uint64_t size = std::filesystem::file_size(Image("source"));
     // On a page boundary, so that no page the kernel reads holds good and bad sectors both.
     const std::uint64_t eio = (b.Start() + 2 * 4096 - 1) / 4096 * 4096;
-    FaultyDrive drive(drives_, 'E', disc.root(), DriveFaults{"", "", 0, 0, "sr0", eio});
+    DriveFaults faults;
+    faults.eioFile = "sr0";
+    faults.eioAt = eio;
+    FaultyDrive drive(drives_, 'E', disc.root(), faults);
     const CliResult run = Cli("compare --sectors " + ShellQuote(drive.mountPoint() + "/sr0") + " " +
                               Arg("source", false));
     EXPECT_EQ(run.code, 1) << run.output;
