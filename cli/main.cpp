@@ -114,6 +114,7 @@ int RunCommand(const Options& o) {
         o.command == Command::Verify ? o.operands[1] : o.operands[0];
     const std::optional<char> source = drives.Choose(sourceArgument, error);
     if (!source) return CannotStart(error);
+    if (o.swap && !drives.FollowExchange(*source, sourceArgument, error)) return UsageError(error);
     std::optional<char> copy;
     if (o.command == Command::Compare && !o.swap) {
         copy = drives.Choose(o.operands[1], error);
