@@ -122,6 +122,24 @@ std::optional<char> DriveChoice::Choose(const std::string& argument, std::string
     return letter;
 }
 
+bool DriveChoice::FollowExchange(char letter, const std::string& argument, std::string& error) {
+    const std::optional<std::string> root = map_.RootOf(letter);
+    const std::string real = root ? RealPath(*root) : std::string();
+    for (const DriveInfo& drive : discovery_.Drives()) {
+        if (drive.letter == letter && drive.optical && map_.Follows(letter)) return true;
+    }
+    for (const DriveInfo& drive : discovery_.Drives()) {
+        if (drive.mountPoint.empty() || real.empty() || RealPath(drive.mountPoint) != real)
+            continue;
+        map_.BindMountPoint(letter, MountEntry{drive.device, drive.mountPoint, drive.fsType, 0, 0,
+                                               drive.mountId, drive.uniqueId});
+        return true;
+    }
+    error = "compare --swap needs a disc's drive or the folder a disc is mounted at: " + argument +
+            " is a plain folder, which no exchange of discs can change";
+    return false;
+}
+
 char DriveChoice::AsFolder(char letter, const std::string& folder) {
     for (const DriveInfo& drive : discovery_.Drives()) {
         if (drive.letter == letter && drive.device.rfind("/dev/", 0) == 0) return letter;

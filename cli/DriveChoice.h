@@ -35,6 +35,11 @@ class DriveChoice {
     // next free letter. On failure `error` says why and nothing is returned.
     std::optional<char> Choose(const std::string& argument, std::string& error);
 
+    // For a one-drive comparison: the letter chosen for SOURCE follows the disc in its drive or
+    // at its mount folder, so that the copy is read once exchanged and the source's own mount
+    // never passes for it. False with `error` set for a folder that no exchange can change.
+    bool FollowExchange(char letter, const std::string& argument, std::string& error);
+
   private:
     std::optional<char> FreeLetter() const;
     // A folder given on the command line is read as that folder, whatever is mounted there

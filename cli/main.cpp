@@ -116,6 +116,7 @@ int RunCommand(const Options& o) {
     const std::optional<char> source = drives.Choose(sourceArgument, error);
     if (!source) return CannotStart(error);
     if (o.swap && drives.Images().Has(*source)) return CannotStart(kImageNoSwap);
+    if (o.swap && !drives.FollowExchange(*source, sourceArgument, error)) return UsageError(error);
     std::optional<char> copy;
     if (o.command == Command::Compare && !o.swap) {
         copy = drives.Choose(o.operands[1], error);

@@ -55,6 +55,13 @@ void DriveMap::BindMount(char letter, const MountEntry& mount) {
     Lead(Upper(letter), b, &mount);
 }
 
+void DriveMap::BindMountPoint(char letter, const MountEntry& now) {
+    Binding& b = bound_[Upper(letter)] = Binding{};
+    b.mount = now;
+    b.anyAtMountPoint = true;
+    Lead(Upper(letter), b, &now);
+}
+
 void DriveMap::Remove(char letter) {
     roots_.erase(Upper(letter));
     bound_.erase(Upper(letter));
@@ -96,12 +103,16 @@ void DriveMap::Resolve(const std::vector<MountEntry>& mounts) const {
     for (auto& [letter, b] : bound_) {
         const MountEntry* found = nullptr;
         for (const MountEntry& m : mounts) {
-            const bool match =
-                b.device.empty()
-                    ? m.mountId == b.mount.mountId && m.mountPoint == b.mount.mountPoint &&
-                          m.device == b.mount.device && m.uniqueId == b.mount.uniqueId
-                    : m.device == b.device ||
-                          (b.devMajor != 0 && m.devMajor == b.devMajor && m.devMinor == b.devMinor);
+            bool match = false;
+            if (b.anyAtMountPoint) {
+                match = m.mountPoint == b.mount.mountPoint;
+            } else if (b.device.empty()) {
+                match = m.mountId == b.mount.mountId && m.mountPoint == b.mount.mountPoint &&
+                        m.device == b.mount.device && m.uniqueId == b.mount.uniqueId;
+            } else {
+                match = m.device == b.device ||
+                        (b.devMajor != 0 && m.devMajor == b.devMajor && m.devMinor == b.devMinor);
+            }
             if (match) {
                 found = &m;
                 break;  // a disc mounted twice: the first mount, as the drive list shows it

@@ -57,6 +57,10 @@ class DriveMap {
                     const std::optional<MountEntry>& now = std::nullopt);
     // The letter leads to this mount while it is mounted, and nowhere afterwards.
     void BindMount(char letter, const MountEntry& mount);
+    // The letter leads to whatever disc is mounted at the mount point of `now` (the disc mounted
+    // there now): a disc exchanged in a drive without a device of its own, such as an image
+    // mounted again at the same folder, is a new mount there.
+    void BindMountPoint(char letter, const MountEntry& now);
     void Remove(char letter);
     void Clear();
     std::optional<std::string> RootOf(char letter) const;
@@ -81,7 +85,8 @@ class DriveMap {
 
   private:
     struct Binding {
-        std::string device;  // a drive: "/dev/sr0"; empty for a single mount
+        std::string device;            // a drive: "/dev/sr0"; empty for a single mount
+        bool anyAtMountPoint = false;  // any disc mounted where `mount` is, not that one only
         unsigned devMajor = 0;
         unsigned devMinor = 0;
         MountEntry mount;                      // a single mount: the one the letter was bound to

@@ -114,6 +114,22 @@ TEST_F(CliDiscs, CompareOneDriveExchangesTheDiscWithTheSwapCommand) {
     }
 }
 
+// The disc's mount folder left as it was by the exchange is the source again, never its copy; a
+// plain folder cannot be exchanged at all.
+TEST_F(CliDiscs, OneDriveCompareNeverTakesTheSourceForItsCopy) {
+    const CliRun same = Cli("compare --swap " + Mount("source") + " --swap-command true");
+    EXPECT_EQ(same.code, 2) << same.output;
+    EXPECT_TRUE(same.files.empty()) << same.output;
+    EXPECT_NE(same.output.find("the swap command left the source disc in the drive"),
+              std::string::npos)
+        << same.output;
+    const CliRun folder = Cli("compare --swap " + ShellQuote(source_.root()) + " --interactive");
+    EXPECT_EQ(folder.code, 2) << folder.output;
+    EXPECT_NE(folder.output.find("is a plain folder, which no exchange of discs can change"),
+              std::string::npos)
+        << folder.output;
+}
+
 TEST_F(CliDiscs, CalcWritesListsThatVerifyAndMd5sumAccept) {
     const std::string source = Mount("source");
     const std::string list = out_.Host("source.txt");
