@@ -11,8 +11,8 @@
 #include "core/Session.h"
 #include "core/Steps.h"
 #include "core/Texts.h"
-#include "digest/ListAhead.h"
-#include "digest/PacedRead.h"
+#include "reading/Engine.h"
+#include "reading/ListAhead.h"
 
 namespace korvane {
 
@@ -85,7 +85,7 @@ bool WalkFrom(Walk& w, const std::string& folder, int depth) {
                        FormatThousands(s.scanLimits.depth) + " を超えています");
     }
     std::vector<DirEntry> entries;
-    const std::optional<bool> listed = ListPaced(s, folder, entries);
+    const std::optional<bool> listed = ListPaced(s.reading(), s.fs, folder, entries);
     if (!listed) return false;
     if (!*listed) ReportUnlisted(s, folder);
     w.entries += entries.size();
@@ -97,8 +97,8 @@ bool WalkFrom(Walk& w, const std::string& folder, int depth) {
     for (DirEntry& e : entries) {
         // As the readers do, the abort is taken from the pump: one asked for between runs lets
         // the first step run in full.
-        if (s.pacer.Due()) {
-            PumpMessages(s);
+        if (s.reading().pacer.Due()) {
+            s.reading().Pump();
             if (s.AbortRequested) return false;
         }
         if (e.name == "." || e.name == "..") continue;

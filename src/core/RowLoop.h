@@ -1,8 +1,11 @@
 // The walk over the table that every per-row step shares, and the path of a row's copy.
 #pragma once
 
+#include <charconv>
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/Session.h"
 
@@ -21,6 +24,18 @@ void ForEachRow(Session& s, Body body) {
         s.window.ScrollRowIntoView(i);
         body(i);
     }
+}
+
+// The rows' sizes as the table lists them, as hints for the rows worked on ahead: a text that
+// is no number (reported when its row is reached) gives 0, a list without sizes nothing at all.
+inline std::vector<std::uint64_t> ListedSizes(const FileTable& table) {
+    if (!table.SizesListed()) return {};
+    std::vector<std::uint64_t> sizes(table.Count());
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        const std::string& text = table.Row(i).SizeText;
+        std::from_chars(text.data(), text.data() + text.size(), sizes[i]);
+    }
+    return sizes;
 }
 
 // The same folder and name on another drive: the first character, the drive letter, replaced

@@ -1,48 +1,22 @@
-// The state of one window's verification work: table, counters, flags, queue, digest state.
+// The state of one window's verification work: table, counters, flags, queue, reading engine.
 #pragma once
 
 #include <chrono>
-#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "core/Clock.h"
 #include "core/FileTable.h"
 #include "core/StepQueue.h"
 #include "core/Window.h"
-#include "digest/ListAhead.h"
-#include "digest/Md5.h"
-#include "digest/ReadAhead.h"
 #include "platform/DriveMap.h"
 #include "platform/FileSystem.h"
+#include "reading/ReadHost.h"
 
 namespace korvane {
 
-// A read buffer kept for the session's whole life and reused for every file. It is never
-// zero-filled: first touch of fresh memory is what costs, so it is paid once.
-class ReusableBuffer {
-  public:
-    unsigned char* Get(std::size_t n) {
-        if (n > size_) {
-            data_.reset(new unsigned char[n]);  // default-initialised: no zero fill
-            size_ = n;
-        }
-        return data_.get();
-    }
-    // Hands the memory over, to a read that is left to finish on its own; the next Get
-    // allocates afresh.
-    std::unique_ptr<unsigned char[]> Release() {
-        size_ = 0;
-        return std::move(data_);
-    }
-
-  private:
-    std::unique_ptr<unsigned char[]> data_;
-    std::size_t size_ = 0;
-};
+class ReadingEngine;
 
 // Past these a scan gives up: no disc holds so deep a tree or so many entries, and a drive whose
 // folders never end must not take the machine's memory. A file with data takes at least one
@@ -59,14 +33,21 @@ struct FoundEntry {
     DirEntry entry;
 };
 
-class Session {
+class Session : public ReadHost {
   public:
     // `driveMap`, when given, is the map `files` resolves drive paths through: the run then looks
     // its mount points up again when it starts and when the copy disc goes in.
-    Session(Window& w, FileSystem& files, const DriveMap* driveMap = nullptr)
-        : window(w), fs(files), drives(driveMap) {}
+    Session(Window& w, FileSystem& files, const DriveMap* driveMap = nullptr);
+    ~Session() override;
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
+
+    // The workers, buffers and pump pacing the steps read files and list folders with.
+    ReadingEngine& reading() { return *reading_; }
+
+    void ProcessMessages() override { window.ProcessMessages(); }
+    bool AbortAsked() const override { return AbortRequested; }
+    void Log(const std::string& line) override { window.AppendLog(line); }
 
     Window& window;
     FileSystem& fs;
@@ -77,7 +58,6 @@ class Session {
 
     FileTable table;
     StepQueue queue;
-    Md5Context md5;
 
     // Run counters. Sizes and totals are 64-bit so that DVD-sized sources add up right.
     std::uint64_t TotalBytes = 0;
@@ -103,26 +83,11 @@ class Session {
     std::vector<FoundEntry> sourceEntries;
     bool sourceScanned = false;
 
-    // Buffers reused across files: the digest chunk and the two comparison blocks.
-    ReusableBuffer chunkBuffer;
-    ReusableBuffer sourceBuffer;
-    ReusableBuffer copyBuffer;
-
-    // The readers' reads run on these workers while this thread digests, compares and lets the
-    // window handle its messages: the source (or the only) file on the first, the copy on the
-    // second. Started on first use and stopped with the session.
-    ReadAhead readAhead;
-    ReadAhead copyAhead;
-    // The scans' folder listings run on this worker, so that a stalled one can be given up.
-    ListAhead listAhead;
     ScanLimits scanLimits;
 
-    // Reads that had to wait for the drive (not served from memory): the digest workers read
-    // ahead only where rows come from memory.
-    std::uint64_t readsNotInMemory = 0;
-
-    // When the readers pump besides their gauge steps.
-    PumpPacer pacer{&SteadyClock()};
+  private:
+    // Last, so that its workers are done before anything above goes.
+    std::unique_ptr<ReadingEngine> reading_;
 };
 
 }  // namespace korvane

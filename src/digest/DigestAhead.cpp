@@ -2,8 +2,9 @@
 #include "digest/DigestAhead.h"
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
+
+#include "reading/PacedRead.h"
 
 namespace korvane {
 
@@ -13,13 +14,11 @@ OpenedAhead OpenDigestJob(FileSystem& fs, const std::string& path) {
     auto job = std::make_shared<DigestJob>();
     job->size = file->Size();
     job->file = std::move(file);
-    job->ctx.MessageLength = job->size;
-    Md5Init(job->ctx);
+    job->md5.Begin(job->size);
     return OpenedAhead{std::move(job), false};
 }
 
 AheadJob::Ran DigestJob::Run(unsigned char* buffer, const std::atomic<bool>& quit) {
-    const unsigned tail = static_cast<unsigned>(size % 64);
     std::uint64_t position = 0;
     while (position < size) {
         if (quit.load(std::memory_order_relaxed)) return Ran::Quit;
@@ -32,19 +31,12 @@ AheadJob::Ran DigestJob::Run(unsigned char* buffer, const std::atomic<bool>& qui
             partial.assign(reinterpret_cast<const char*>(buffer), got);
             return Ran::NotInMemory;
         }
-        ctx.BlockFromPending = false;
-        if (got == kChunk) {
-            Md5FeedBlocks(ctx, buffer, kChunk / 64);
-        } else {
-            Md5FeedBlocks(ctx, buffer, got / 64);
-            std::memcpy(ctx.PendingBlock, buffer + got / 64 * 64, tail);
-        }
+        md5.Feed(buffer, got);
         position += got;
         if (position == size) break;  // the last count is stored with the digest
         done.store(position, std::memory_order_release);
     }
-    Md5Final(ctx, tail);
-    digest = Md5DigestText(ctx);
+    digest = md5.Finish();
     file.reset();
     done.store(size, std::memory_order_release);
     return Ran::Done;

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "digest/Md5.h"
-#include "digest/RowsAhead.h"
 #include "platform/FileSystem.h"
+#include "reading/RowsAhead.h"
 
 namespace korvane {
 
@@ -21,7 +21,7 @@ struct DigestJob : AheadJob {
 
     std::uint64_t size = 0;
     std::unique_ptr<File> file;  // the worker's while it runs; closed by it once done
-    Md5Context ctx;
+    Md5Stream md5;
     std::string partial;
     std::string digest;  // once done
 };

@@ -13,6 +13,7 @@
 #include "core/Texts.h"
 #include "digest/DigestAhead.h"
 #include "digest/FileReaders.h"
+#include "reading/Engine.h"
 
 namespace korvane {
 
@@ -39,19 +40,18 @@ void StepCalcMd5(Session& s) {
     // The sizes the scan found: a file that is another size now gets no digest.
     const std::vector<std::uint64_t> listed = ListedSizes(s.table);
     RowsAhead ahead(
-        s, [&s](std::size_t i) { return OpenDigestJob(s.fs, s.table.Row(i).Path()); },
-        s.table.Count(), kDigestPlan, listed);
+        s.reading(), [&s](std::size_t i) { return OpenDigestJob(s.fs, s.table.Row(i).Path()); },
+        [&s] { return s.table.Count(); }, kDigestPlan, listed);
     ForEachFile(s, Focus::Leave, [&s, &ahead, &listed](std::size_t i, const std::string& path) {
         const auto job = std::static_pointer_cast<DigestJob>(ahead.At(i));
-        const std::uint64_t waitedBefore = s.readsNotInMemory;
         const std::optional<std::uint64_t> size =
             i < listed.size() ? std::optional(listed[i]) : std::nullopt;
-        std::string digest = FileMd5(s, path, job.get(), &ahead, size);
-        if (!job) ahead.RowReadTheUsualWay(s.readsNotInMemory == waitedBefore);
-        if (s.ReadFailed) {
+        FileDigest digest = ReadFileDigest(s, path, job.get(), &ahead, size);
+        if (digest.outcome == DigestOutcome::ReadError) {
+            ReportReadError(s, path);
             s.table.SetResult(i, text::kReadError);
-        } else if (digest != kDigestAborted) {
-            s.table.SetResult(i, std::move(digest));
+        } else if (digest.outcome == DigestOutcome::Digest) {
+            s.table.SetResult(i, std::move(digest.digest));
         }
         // An aborted file keeps the text it had: half a file has no digest to show.
     });

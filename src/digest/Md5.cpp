@@ -1,6 +1,7 @@
 // RFC 1321 MD5: the fully unrolled compression and the padding of the final block.
 #include "digest/Md5.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -216,6 +217,38 @@ std::string Md5WordText(std::uint32_t word) {
     char text[8];
     PutWordText(word, text);
     return std::string(text, 8);
+}
+
+void Md5Stream::Begin(std::uint64_t length) {
+    ctx_.MessageLength = length;
+    Md5Init(ctx_);
+    pending_ = 0;
+    fed_ = 0;
+}
+
+void Md5Stream::Feed(const unsigned char* data, std::size_t n) {
+    fed_ += n;
+    if (pending_ > 0) {
+        const std::size_t take = std::min<std::size_t>(64 - pending_, n);
+        std::memcpy(ctx_.PendingBlock + pending_, data, take);
+        pending_ += take;
+        data += take;
+        n -= take;
+        if (pending_ < 64) return;
+        ctx_.BlockFromPending = true;
+        Md5Transform(ctx_);
+        pending_ = 0;
+    }
+    ctx_.BlockFromPending = false;
+    const std::size_t blocks = n / 64;
+    Md5FeedBlocks(ctx_, data, blocks);
+    pending_ = n % 64;
+    if (pending_ > 0) std::memcpy(ctx_.PendingBlock, data + blocks * 64, pending_);
+}
+
+std::string Md5Stream::Finish() {
+    Md5Final(ctx_, static_cast<unsigned>(pending_));
+    return Md5DigestText(ctx_);
 }
 
 std::string Md5DigestText(const Md5Context& ctx) {

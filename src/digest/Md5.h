@@ -31,4 +31,23 @@ std::string Md5WordText(std::uint32_t word);
 // 32 lower-case hex digits from A, B, C, D.
 std::string Md5DigestText(const Md5Context& ctx);
 
+// One message fed to a digest record in pieces of any size: whole blocks go straight from the
+// caller's bytes, and a block cut across pieces waits in PendingBlock. A copy carries on where
+// the original stood, so a digest begun on one thread can be finished on another.
+class Md5Stream {
+  public:
+    // Starts the message of `length` bytes.
+    void Begin(std::uint64_t length);
+    void Feed(const unsigned char* data, std::size_t n);
+    // Bytes fed since Begin.
+    std::uint64_t Fed() const { return fed_; }
+    // The digest text of the message; only once all of its bytes were fed.
+    std::string Finish();
+
+  private:
+    Md5Context ctx_;
+    std::size_t pending_ = 0;  // bytes waiting in ctx_.PendingBlock
+    std::uint64_t fed_ = 0;
+};
+
 }  // namespace korvane

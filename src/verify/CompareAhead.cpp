@@ -6,6 +6,7 @@
 #include <cstring>
 #include <utility>
 
+#include "reading/PacedRead.h"
 #include "verify/CompareBinary.h"
 
 namespace korvane {

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "digest/RowsAhead.h"
 #include "platform/FileSystem.h"
+#include "reading/RowsAhead.h"
 
 namespace korvane {
 

@@ -2,6 +2,7 @@
 #include "verify/CompareBinary.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -12,9 +13,8 @@
 #include "core/Session.h"
 #include "core/Steps.h"
 #include "core/Texts.h"
-#include "digest/PacedRead.h"
-#include "digest/ReadAhead.h"
-#include "digest/RowsAhead.h"
+#include "reading/Engine.h"
+#include "reading/PacedRead.h"
 #include "verify/CompareAhead.h"
 #include "verify/ExtraFiles.h"
 #include "verify/SizeText.h"
@@ -22,139 +22,192 @@
 
 namespace korvane {
 
-Compared CompareFiles(Session& s, const std::string& sourcePath, const std::string& copyPath,
-                      CompareJob* job, RowsAhead* jobs) {
-    Window& w = s.window;
-    // The blocks a worker has compared stand for reads: the gauge, the pumps, the abort points
-    // and DoneBytes go block by block exactly as they do for reads made here.
-    CompareJob* fromJob = jobs ? job : nullptr;
-    if (fromJob) {
-        if (!jobs->Await(*fromJob, 1)) return Compared::Aborted;
-        if (fromJob->done.load(std::memory_order_acquire) == 0 &&
-            fromJob->state.load() != AheadJob::kDone) {
-            // Not a whole block from memory: the files are opened afresh and read here, as if
-            // no job had been; the job's exclusive opens are let go first.
-            fromJob->source.reset();
-            fromJob->copy.reset();
-            fromJob = nullptr;
-        }
-    }
-    std::unique_ptr<File> source;
-    std::unique_ptr<File> copy;
-    if (!fromJob) {
-        bool aborted = false;
-        source = OpenAfterStalledReads(s, sourcePath, ShareMode::Exclusive, aborted);
-        if (aborted) return Compared::Aborted;
-        if (!source) ThrowCannotOpen(sourcePath);
-        copy = OpenAfterStalledReads(s, copyPath, ShareMode::Exclusive, aborted);
-        if (aborted) return Compared::Aborted;
-        if (!copy) ThrowCannotOpen(copyPath);  // the source closes on the way out
-    }
-    // Declared after the files, so on every way out the workers are done before they close.
-    struct Settle {
-        ReadAhead& worker;
-        ~Settle() { worker.Settle(); }
-    } settleSource{s.readAhead}, settleCopy{s.copyAhead};
+namespace {
 
-    const std::uint64_t size = fromJob ? fromJob->size : source->Size();
-    // A copy of another length can only differ; its bytes past the source's end are not read.
-    // A job is only made for two files of the same length.
-    bool equal = fromJob || copy->Size() == size;
-    const std::uint64_t copyEnd = fromJob ? size : std::min(copy->Size(), size);
+// One row's comparison, block by block: from the row's job while its worker keeps ahead, here
+// from where it stopped, or here from the start. The gauge, the pumps, the abort points and
+// DoneBytes go block by block the same way whichever compares a block.
+class BlockComparer {
+  public:
+    BlockComparer(Session& s, CompareJob* job, RowsAhead* jobs)
+        : s_(s), e_(s.reading()), job_(jobs ? job : nullptr), jobs_(jobs) {}
 
+    Comparison Compare(const std::string& sourcePath, const std::string& copyPath);
+
+  private:
+    enum class Step { Compared, Worked, Aborted, Failed };
+
+    bool Open(const std::string& sourcePath, const std::string& copyPath);
+    Step FromJob(std::uint64_t at);
+    Step ReadBlock();
+    std::optional<std::size_t> ReadSide(ReadAhead& worker, File& file, unsigned char* block,
+                                        std::size_t have, std::uint64_t end);
+    Comparison End();
+    Comparison GiveUp();
+
+    Session& s_;
+    ReadingEngine& e_;
+    CompareJob* job_;  // the row's job while its worker's blocks stand for reads
+    RowsAhead* jobs_;
+    std::unique_ptr<File> source_;
+    std::unique_ptr<File> copy_;
+    SettleOnExit settleSource_{e_.readAhead};
+    SettleOnExit settleCopy_{e_.copyAhead};
     // The buffers are reused across files and never cleared, so only bytes this block delivered
     // on both sides may be compared.
-    unsigned char* sourceBlock = s.sourceBuffer.Get(kCompareBlock);
-    unsigned char* copyBlock = s.copyBuffer.Get(kCompareBlock);
-    const auto giveUp = [&] {
-        // A job's worker reads only from memory and never stalls; it is stopped with the others.
-        if (fromJob) return Compared::Aborted;
-        GiveUpRead(s, s.readAhead, source, s.sourceBuffer);
-        GiveUpRead(s, s.copyAhead, copy, s.copyBuffer);
-        return Compared::Aborted;
-    };
+    unsigned char* sourceBlock_ = nullptr;
+    unsigned char* copyBlock_ = nullptr;
+    std::uint64_t size_ = 0;
+    std::uint64_t copyEnd_ = 0;
+    bool equal_ = true;
     // Bytes of the current block already in the buffers, handed over by a job that stopped.
-    std::size_t sourceHave = 0;
-    std::size_t copyHave = 0;
+    std::size_t sourceHave_ = 0;
+    std::size_t copyHave_ = 0;
+    Comparison failed_{Compared::Different};
+};
 
-    const std::uint64_t blocks = size / kCompareBlock + 1;
-    for (std::uint64_t k = 1; k <= blocks; ++k) {
-        w.SetGauge(GaugeId::File, static_cast<int>(100 * k / blocks));
-        PumpMessages(s);
-        if (s.AbortRequested) return giveUp();
-
-        if (fromJob) {
-            const std::uint64_t at = (k - 1) * kCompareBlock;
-            const std::uint64_t through = std::min(size, at + kCompareBlock);
-            if (!jobs->Await(*fromJob, through)) return giveUp();
-            if (fromJob->done.load(std::memory_order_acquire) >= through) {
-                s.DoneBytes += through - at;
-                continue;
-            }
-            // The job stopped inside this block: its files, what it found and the bytes it
-            // read of this block come here, and the comparison goes on the usual way.
-            source = std::move(fromJob->source);
-            copy = std::move(fromJob->copy);
-            equal = fromJob->equal;
-            sourceHave = fromJob->sourcePartial.size();
-            copyHave = fromJob->copyPartial.size();
-            std::memcpy(sourceBlock, fromJob->sourcePartial.data(), sourceHave);
-            std::memcpy(copyBlock, fromJob->copyPartial.data(), copyHave);
-            fromJob = nullptr;
-        }
-
-        // Neither side is read on this thread unless it is served from memory or at its end
-        // already. A large copy block is read on its own worker while the source is read, and
-        // neither file is touched here until its worker is done with it.
-        const bool copyAhead =
-            size >= kCompareBlock && copy->Position() < copyEnd &&
-            s.copyAhead.Begin(*copy, copyBlock + copyHave, kCompareBlock - copyHave);
-        std::optional<std::size_t> sourceCount =
-            source->Position() < size
-                ? ReadPaced(s, s.readAhead, *source, sourceBlock + sourceHave,
-                            kCompareBlock - sourceHave)
-                : source->Read(sourceBlock + sourceHave, kCompareBlock - sourceHave);
-        if (!sourceCount) return giveUp();
-        *sourceCount += sourceHave;
-        s.DoneBytes += *sourceCount;
-        std::optional<std::size_t> copyCount =
-            copyAhead ? AwaitRead(s, s.copyAhead)
-            : copy->Position() < copyEnd
-                ? ReadPaced(s, s.copyAhead, *copy, copyBlock + copyHave, kCompareBlock - copyHave)
-                : copy->Read(copyBlock + copyHave, kCompareBlock - copyHave);
-        if (!copyCount) return giveUp();
-        *copyCount += copyHave;
-        sourceHave = 0;
-        copyHave = 0;
-        const bool sourceFailed = *sourceCount == 0 && source->Position() < size;
-        const bool copyFailed = *copyCount == 0 && copy->Position() < copyEnd;
-        if (sourceFailed || copyFailed) {
-            s.ReadFailed = s.ReadFailed || sourceFailed;
-            s.CopyReadFailed = s.CopyReadFailed || copyFailed;
-            return Compared::Different;
-        }
-
-        if (equal && (*copyCount != *sourceCount ||
-                      std::memcmp(sourceBlock, copyBlock, *sourceCount) != 0)) {
-            equal = false;
+Comparison BlockComparer::Compare(const std::string& sourcePath, const std::string& copyPath) {
+    if (job_) {
+        const RowsAhead::Followed first = jobs_->Follow(*job_, 1);
+        if (first == RowsAhead::Followed::Aborted) return {};
+        if (first == RowsAhead::Followed::Stopped) {
+            // Not a whole block from memory: the files are opened afresh and read here, as if
+            // no job had been; the job's exclusive opens are let go first.
+            job_->source.reset();
+            job_->copy.reset();
+            job_ = nullptr;
         }
     }
+    if (!job_ && !Open(sourcePath, copyPath)) return {};
+    size_ = job_ ? job_->size : source_->Size();
+    // A copy of another length can only differ; its bytes past the source's end are not read.
+    // A job is only made for two files of the same length.
+    equal_ = job_ || copy_->Size() == size_;
+    copyEnd_ = job_ ? size_ : std::min(copy_->Size(), size_);
+    sourceBlock_ = e_.sourceBuffer.Get(kCompareBlock);
+    copyBlock_ = e_.copyBuffer.Get(kCompareBlock);
 
-    if (fromJob) {
-        if (!jobs->Await(*fromJob, size + 1)) return giveUp();
-        return fromJob->equal ? Compared::Equal : Compared::Different;
+    const std::uint64_t blocks = size_ / kCompareBlock + 1;
+    for (std::uint64_t k = 1; k <= blocks; ++k) {
+        s_.window.SetGauge(GaugeId::File, static_cast<int>(100 * k / blocks));
+        e_.Pump();
+        if (s_.AbortRequested) return GiveUp();
+        Step step = job_ ? FromJob((k - 1) * kCompareBlock) : Step::Compared;
+        if (step == Step::Compared) step = ReadBlock();
+        if (step == Step::Aborted) return GiveUp();
+        if (step == Step::Failed) return failed_;
+    }
+    return End();
+}
+
+bool BlockComparer::Open(const std::string& sourcePath, const std::string& copyPath) {
+    bool aborted = false;
+    source_ = OpenAfterStalledReads(e_, s_.fs, sourcePath, ShareMode::Exclusive, aborted);
+    if (aborted) return false;
+    if (!source_) ThrowCannotOpen(sourcePath);
+    copy_ = OpenAfterStalledReads(e_, s_.fs, copyPath, ShareMode::Exclusive, aborted);
+    if (aborted) return false;
+    if (!copy_) ThrowCannotOpen(copyPath);  // the source closes on the way out
+    return true;
+}
+
+// Worked when the job has compared the block from `at`; Compared when it stopped inside it: its
+// files, what it found and the bytes it read of this block come here, and the comparison goes
+// on the usual way.
+BlockComparer::Step BlockComparer::FromJob(std::uint64_t at) {
+    const std::uint64_t through = std::min(size_, at + kCompareBlock);
+    switch (jobs_->Follow(*job_, through)) {
+        case RowsAhead::Followed::Aborted:
+            return Step::Aborted;
+        case RowsAhead::Followed::Worked:
+            s_.DoneBytes += through - at;
+            return Step::Worked;
+        case RowsAhead::Followed::Stopped:
+            break;
+    }
+    source_ = std::move(job_->source);
+    copy_ = std::move(job_->copy);
+    equal_ = job_->equal;
+    sourceHave_ = job_->sourcePartial.size();
+    copyHave_ = job_->copyPartial.size();
+    std::memcpy(sourceBlock_, job_->sourcePartial.data(), sourceHave_);
+    std::memcpy(copyBlock_, job_->copyPartial.data(), copyHave_);
+    job_ = nullptr;
+    return Step::Compared;
+}
+
+// Neither side is read on this thread unless it is served from memory or at its end already. A
+// large copy block is read on its own worker while the source is read, and neither file is
+// touched here until its worker is done with it.
+BlockComparer::Step BlockComparer::ReadBlock() {
+    const bool copyAhead =
+        size_ >= kCompareBlock && copy_->Position() < copyEnd_ &&
+        e_.copyAhead.Begin(*copy_, copyBlock_ + copyHave_, kCompareBlock - copyHave_);
+    std::optional<std::size_t> sourceCount =
+        ReadSide(e_.readAhead, *source_, sourceBlock_, sourceHave_, size_);
+    if (!sourceCount) return Step::Aborted;
+    *sourceCount += sourceHave_;
+    s_.DoneBytes += *sourceCount;
+    std::optional<std::size_t> copyCount =
+        copyAhead ? AwaitRead(e_, e_.copyAhead)
+                  : ReadSide(e_.copyAhead, *copy_, copyBlock_, copyHave_, copyEnd_);
+    if (!copyCount) return Step::Aborted;
+    *copyCount += copyHave_;
+    sourceHave_ = 0;
+    copyHave_ = 0;
+    failed_.sourceFailed = *sourceCount == 0 && source_->Position() < size_;
+    failed_.copyFailed = *copyCount == 0 && copy_->Position() < copyEnd_;
+    if (failed_.sourceFailed || failed_.copyFailed) return Step::Failed;
+    if (equal_ &&
+        (*copyCount != *sourceCount || std::memcmp(sourceBlock_, copyBlock_, *sourceCount) != 0)) {
+        equal_ = false;
+    }
+    return Step::Compared;
+}
+
+// The rest of the block from `have` on: paced while the file has bytes left before `end`.
+std::optional<std::size_t> BlockComparer::ReadSide(ReadAhead& worker, File& file,
+                                                   unsigned char* block, std::size_t have,
+                                                   std::uint64_t end) {
+    if (file.Position() < end)
+        return ReadPaced(e_, worker, file, block + have, kCompareBlock - have);
+    return file.Read(block + have, kCompareBlock - have);
+}
+
+Comparison BlockComparer::End() {
+    if (job_) {
+        if (!jobs_->Await(*job_, size_ + 1)) return GiveUp();
+        return {job_->equal ? Compared::Equal : Compared::Different};
     }
     // A read that broke off partway delivers a short block and then nothing; when that happens
     // in the last block, only the position shows that the side was not read to its end.
-    const bool sourceFailed = source->Position() < size;
-    const bool copyFailed = copy->Position() < copyEnd;
-    s.ReadFailed = s.ReadFailed || sourceFailed;
-    s.CopyReadFailed = s.CopyReadFailed || copyFailed;
-    return equal && !sourceFailed && !copyFailed ? Compared::Equal : Compared::Different;
+    const bool sourceFailed = source_->Position() < size_;
+    const bool copyFailed = copy_->Position() < copyEnd_;
+    const bool equal = equal_ && !sourceFailed && !copyFailed;
+    return {equal ? Compared::Equal : Compared::Different, sourceFailed, copyFailed};
+}
+
+Comparison BlockComparer::GiveUp() {
+    // A job's worker reads only from memory and never stalls; it is stopped with the others.
+    if (!job_) {
+        GiveUpRead(e_, e_.readAhead, source_, e_.sourceBuffer);
+        GiveUpRead(e_, e_.copyAhead, copy_, e_.copyBuffer);
+    }
+    return {};
+}
+
+}  // namespace
+
+Comparison CompareFiles(Session& s, const std::string& sourcePath, const std::string& copyPath,
+                        CompareJob* job, RowsAhead* jobs) {
+    return BlockComparer(s, job, jobs).Compare(sourcePath, copyPath);
 }
 
 bool FilesEqual(Session& s, const std::string& sourcePath, const std::string& copyPath) {
-    return CompareFiles(s, sourcePath, copyPath) == Compared::Equal;
+    const Comparison compared = CompareFiles(s, sourcePath, copyPath);
+    s.ReadFailed = s.ReadFailed || compared.sourceFailed;
+    s.CopyReadFailed = s.CopyReadFailed || compared.copyFailed;
+    return compared.outcome == Compared::Equal;
 }
 
 void StepCompareBinary(Session& s) {
@@ -163,13 +216,13 @@ void StepCompareBinary(Session& s) {
     // memory; each row still gets its verdict in its turn, its gauge and pumps as if read here.
     const std::string copyRoot = w.CopyRoot();
     RowsAhead ahead(
-        s,
+        s.reading(),
         [&s, &copyRoot](std::size_t i) {
             const FileRow& row = s.table.Row(i);
             const std::string sourcePath = row.Path();
             return OpenCompareJob(s.fs, sourcePath, OnDrive(sourcePath, copyRoot), row.SizeText);
         },
-        s.table.Count(), kComparePlan, ListedSizes(s.table));
+        [&s] { return s.table.Count(); }, kComparePlan, ListedSizes(s.table));
     ForEachRow(s, [&](std::size_t i) {
         const auto job = std::static_pointer_cast<CompareJob>(ahead.At(i));
         const FileRow& row = s.table.Row(i);
@@ -203,21 +256,17 @@ void StepCompareBinary(Session& s) {
         // An aborted file keeps the text it had: half a comparison has no verdict.
         std::string previous = row.ResultText;
         s.table.SetResult(i, verdict::kCheckingBinary);
-        s.ReadFailed = false;
-        s.CopyReadFailed = false;
-        const std::uint64_t waitedBefore = s.readsNotInMemory;
-        const Compared compared = CompareFiles(s, sourcePath, copyPath, job.get(), &ahead);
-        if (!job) ahead.RowReadTheUsualWay(s.readsNotInMemory == waitedBefore);
-        if (compared == Compared::Aborted) {
+        const Comparison compared = CompareFiles(s, sourcePath, copyPath, job.get(), &ahead);
+        if (compared.outcome == Compared::Aborted) {
             s.table.SetResult(i, std::move(previous));
             return;
         }
-        if (compared == Compared::Equal) {
+        if (compared.outcome == Compared::Equal) {
             s.table.SetResult(i, text::kOK);
         } else {
             std::string result = verdict::kBinaryMismatch;
-            if (s.ReadFailed) result += verdict::kSourceReadError;
-            if (s.CopyReadFailed) result += verdict::kCopyReadError;
+            if (compared.sourceFailed) result += verdict::kSourceReadError;
+            if (compared.copyFailed) result += verdict::kCopyReadError;
             s.table.SetResult(i, std::move(result));
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
         }

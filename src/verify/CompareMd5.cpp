@@ -9,6 +9,7 @@
 #include "core/Texts.h"
 #include "digest/DigestAhead.h"
 #include "digest/FileReaders.h"
+#include "reading/Engine.h"
 #include "verify/ExtraFiles.h"
 #include "verify/SizeText.h"
 #include "verify/Verdicts.h"
@@ -26,8 +27,8 @@ void StepCompareMd5(Session& s) {
     };
     // The copy's files are digested ahead where they are in memory, as in the digest step.
     RowsAhead ahead(
-        s, [&s, &pathOf](std::size_t i) { return OpenDigestJob(s.fs, pathOf(i)); }, s.table.Count(),
-        kDigestPlan, ListedSizes(s.table));
+        s.reading(), [&s, &pathOf](std::size_t i) { return OpenDigestJob(s.fs, pathOf(i)); },
+        [&s] { return s.table.Count(); }, kDigestPlan, ListedSizes(s.table));
     ForEachRow(s, [&](std::size_t i) {
         const std::string path = pathOf(i);
 
@@ -49,18 +50,19 @@ void StepCompareMd5(Session& s) {
         }
 
         const auto job = std::static_pointer_cast<DigestJob>(ahead.At(i));
-        const std::uint64_t waitedBefore = s.readsNotInMemory;
         // Opened at another size than just found, the file changed meanwhile: a read error.
-        const std::string digest =
-            FileMd5(s, path, job.get(), &ahead, static_cast<std::uint64_t>(listed));
-        if (!job) ahead.RowReadTheUsualWay(s.readsNotInMemory == waitedBefore);
+        FileDigest read =
+            ReadFileDigest(s, path, job.get(), &ahead, static_cast<std::uint64_t>(listed));
         // An abort stopped the reading: this row keeps its stored digest, and the abort test at
         // the next row ends the step.
-        if (digest == kDigestAborted) return;
+        if (read.outcome == DigestOutcome::Aborted) return;
+        const bool readError = read.outcome == DigestOutcome::ReadError;
+        if (readError) ReportReadError(s, path);
+        const std::string digest = readError ? std::string(text::kReadErrorJa) : read.digest;
 
         const std::string& stored = s.table.Row(i).ResultText;
         // A copy that could not be read matches nothing, not even a stored read-error text.
-        if (stored == digest && digest != text::kReadErrorJa) {
+        if (stored == digest && !readError) {
             s.table.SetResult(i, text::kOK);
         } else {
             s.table.SetResult(i, stored + "NG(" + digest + ")");

@@ -13,6 +13,7 @@
 #include "core/Session.h"
 #include "platform/DriveMap.h"
 #include "platform/HostFileSystem.h"
+#include "reading/Engine.h"
 #include "support/DiscImage.h"
 #include "support/FakeClock.h"
 #include "support/FakeWindow.h"
@@ -88,7 +89,7 @@ class Scenario : public ::testing::Test {
     Scenario() {
         window.recordGauges = false;
         // Time stands still: the pumps, by number, are the same in every run of a command.
-        s.pacer.SetClock(&clock);
+        s.reading().pacer.SetClock(&clock);
     }
 
     // Runs CSV出力 into a fresh file and returns what was written.

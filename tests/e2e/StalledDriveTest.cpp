@@ -14,8 +14,9 @@
 
 #include "core/Commands.h"
 #include "core/Texts.h"
-#include "digest/PacedRead.h"
 #include "e2e/DiscScenario.h"
+#include "reading/Engine.h"
+#include "reading/PacedRead.h"
 
 namespace korvane::test {
 namespace {
@@ -30,7 +31,7 @@ class StalledDrive : public Scenario {
   protected:
     void SetUp() override {
         // The window is let through as time passes while the drive retries.
-        s.pacer.SetClock(&SteadyClock());
+        s.reading().pacer.SetClock(&SteadyClock());
         const std::string problem = FaultFsProblem();
         if (problem.empty()) return;
         if (UnderCi()) GTEST_FAIL() << "faulty-drive tests cannot run under CI: " << problem;
@@ -118,7 +119,7 @@ TEST_F(StalledDrive, AbortWhileAFolderListingStallsEndsTheScan) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
     EXPECT_EQ(window.messages, Strings{"中断しました"});
     EXPECT_FALSE(s.runActive);
-    EXPECT_EQ(s.listAhead.StalledListings(), 1);
+    EXPECT_EQ(s.reading().listAhead.StalledListings(), 1);
 }
 
 TEST_F(StalledDrive, AFolderTreeWithoutEndEndsTheScanWithTheLimit) {

@@ -3,7 +3,7 @@
 
 #include <chrono>
 
-#include "core/Clock.h"
+#include "reading/Clock.h"
 
 namespace korvane::test {
 

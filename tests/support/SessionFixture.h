@@ -8,6 +8,7 @@
 #include "core/Session.h"
 #include "platform/DriveMap.h"
 #include "platform/HostFileSystem.h"
+#include "reading/Engine.h"
 #include "support/FakeClock.h"
 #include "support/FakeWindow.h"
 #include "support/FaultyFileSystem.h"
@@ -21,7 +22,7 @@ class SessionFixture : public ::testing::Test {
         drives.Set('Q', tree.root());
         window.master = "Q:\\";
         // Time stands still unless a test moves it: the pumps follow the gauge steps alone.
-        s.pacer.SetClock(&clock);
+        s.reading().pacer.SetClock(&clock);
     }
 
     TempTree tree;

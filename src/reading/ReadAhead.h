@@ -1,25 +1,21 @@
 // A reading thread kept for a session's life: it reads a file's next piece while the caller works.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <memory>
-#include <thread>
 
 #include "platform/FileSystem.h"
+#include "reading/Handover.h"
 
 namespace korvane {
 
 // One read at a time is handed over. While it is out the File belongs to the worker: the caller
 // must not read it, ask its position or close it until the read is collected (Finish,
 // FinishWithin, Settle) or given up (Abandon).
-//
-// Handing over and collecting spin for a while before sleeping: waking a sleeping thread costs
-// more on a virtual machine than the page-cache read it would save.
 class ReadAhead {
   public:
-    ReadAhead() = default;
+    ReadAhead();
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -44,17 +40,29 @@ class ReadAhead {
 
     // Reads given up and still running, each on a worker of its own and holding its file open
     // until the read returns.
-    int StalledReads() const { return stalled_->load(); }
+    int StalledReads() const { return worker_.Stalled(); }
 
   private:
-    struct Channel;
+    struct Read {
+        File* file = nullptr;
+        void* buffer = nullptr;
+        std::size_t want = 0;
+        std::size_t got = 0;
+        // What a read given up holds until it returns.
+        std::unique_ptr<File> keptFile;
+        std::unique_ptr<unsigned char[]> keptBuffer;
 
-    static void Run(std::shared_ptr<Channel> channel);
+        void Run() { got = file->Read(buffer, want); }
+    };
 
-    std::shared_ptr<std::atomic<int>> stalled_ = std::make_shared<std::atomic<int>>(0);
-    std::shared_ptr<Channel> channel_;  // shared with the worker, which may outlive this object
-    bool out_ = false;  // a read was handed over and not yet collected (caller's side only)
-    std::thread worker_;
+    Handover<Read> worker_;
+};
+
+// Collects a read still out on `worker` on every way out of a reader. Declared after the file
+// the worker reads, so that the read is done before the file closes.
+struct SettleOnExit {
+    ReadAhead& worker;
+    ~SettleOnExit() { worker.Settle(); }
 };
 
 }  // namespace korvane

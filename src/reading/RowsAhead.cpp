@@ -1,15 +1,11 @@
 // The workers on the rows ahead, their queue of opened jobs, and when reading ahead is on.
-#include "digest/RowsAhead.h"
+#include "reading/RowsAhead.h"
 
 #include <algorithm>
-#include <charconv>
 #include <system_error>
 #include <utility>
 
-#include "core/FileTable.h"
-#include "core/Session.h"
-#include "digest/PacedRead.h"
-#include "platform/FileSystem.h"
+#include "reading/Engine.h"
 
 namespace korvane {
 
@@ -20,7 +16,6 @@ namespace {
 // file, only its result.
 constexpr std::size_t kRowsAhead = 16384;
 constexpr std::size_t kMostWorkers = 4;
-constexpr std::size_t kMostBackOff = 1024;
 // A file that takes a worker this long is started as soon as it is within reach.
 constexpr std::uint64_t kLargeFile = 32 * 1000 * 1000;
 
@@ -31,41 +26,17 @@ std::size_t WorkerCount() {
 
 }  // namespace
 
-std::size_t ReadFromMemory(File& file, unsigned char* buffer, std::size_t n, int patience) {
-    std::size_t got = 0;
-    int empty = 0;
-    while (got < n) {
-        const std::size_t part = file.ReadCached(buffer + got, n - got);
-        if (part == 0) {
-            if (++empty >= patience) break;
-            continue;
-        }
-        empty = 0;
-        got += part;
-    }
-    return got;
-}
-
-std::vector<std::uint64_t> ListedSizes(const FileTable& table) {
-    if (!table.SizesListed()) return {};
-    std::vector<std::uint64_t> sizes(table.Count());
-    for (std::size_t i = 0; i < sizes.size(); ++i) {
-        const std::string& text = table.Row(i).SizeText;
-        std::from_chars(text.data(), text.data() + text.size(), sizes[i]);
-    }
-    return sizes;
-}
-
-RowsAhead::RowsAhead(Session& s, Opener open, std::size_t count, Plan plan,
+RowsAhead::RowsAhead(ReadingEngine& e, Opener open, RowCount rows, Plan plan,
                      std::vector<std::uint64_t> listedSizes)
-    : s_(s),
+    : e_(e),
       open_(std::move(open)),
-      count_(count),
+      rows_(std::move(rows)),
+      count_(rows_()),
       plan_(plan),
       sizes_(std::move(listedSizes)),
       workerCount_(WorkerCount()) {
     if (!plan_.largeFirst) return;
-    for (std::size_t row = 0; row < sizes_.size() && row < count; ++row) {
+    for (std::size_t row = 0; row < sizes_.size() && row < count_; ++row) {
         if (sizes_[row] >= kLargeFile) largeRows_.push_back(row);
     }
 }
@@ -85,37 +56,32 @@ std::shared_ptr<AheadJob> RowsAhead::At(std::size_t row) {
     // Jobs of rows the loop passed by without reading them are dropped; a worker still on one
     // keeps it alive until it is done.
     jobs_.erase(jobs_.begin(), jobs_.lower_bound(row));
-    if (ahead_ && stopAhead_.load()) {
-        ahead_ = false;
-        usualRowsWanted_ = backOff_;
-        backOff_ = std::min(backOff_ * 2, kMostBackOff);
-    }
+    NoteRowReadHere();
+    backoff_.Ahead();
     nextToOpen_ = std::max(nextToOpen_, row);
     TopUp();
     const auto found = jobs_.find(row);
+    usualRow_ = found == jobs_.end();
+    opensBefore_ = e_.opens;
+    waitsBefore_ = e_.readsNotInMemory;
     if (found == jobs_.end()) return nullptr;
     std::shared_ptr<AheadJob> job = std::move(found->second);
     jobs_.erase(found);
     return job;
 }
 
-void RowsAhead::RowReadTheUsualWay(bool fromMemory) {
-    if (ahead_) return;
-    if (!fromMemory) {
-        usualRowsWanted_ = backOff_;
-        return;
+void RowsAhead::NoteRowReadHere() {
+    // A row that opened nothing (no copy, another size, two empty files) says nothing about
+    // the page cache.
+    if (usualRow_ && e_.opens != opensBefore_) {
+        backoff_.RowReadHere(e_.readsNotInMemory == waitsBefore_);
     }
-    if (usualRowsWanted_ > 0) --usualRowsWanted_;
-    if (usualRowsWanted_ == 0) {
-        ahead_ = true;
-        notInMemoryRun_.store(0);
-        stopAhead_.store(false);
-    }
+    usualRow_ = false;
 }
 
 void RowsAhead::TopUp() {
-    if (!ahead_ || stopAhead_.load()) return;
-    const std::size_t reach = std::min({count_, head_ + kRowsAhead, s_.table.Count()});
+    if (!backoff_.Opening()) return;
+    const std::size_t reach = std::min({count_, head_ + kRowsAhead, rows_()});
     const auto inReach = [reach](std::size_t row) { return row < reach; };
     // Rows left to the row loop are passed over at once; on a disc of small files nothing
     // else is ever to be done here.
@@ -173,8 +139,7 @@ void RowsAhead::TopUp() {
         } catch (const std::system_error&) {
             if (workers_.empty()) {
                 // No thread to read on: every row is read the usual way, and the files close.
-                ahead_ = false;
-                backOff_ = usualRowsWanted_ = static_cast<std::size_t>(-1);
+                backoff_.Never();
                 nextToOpen_ = head_;
                 nextLarge_ = 0;
                 return;
@@ -202,8 +167,8 @@ OpenedAhead RowsAhead::OpenJob(std::size_t row) {
 }
 
 void RowsAhead::WaitForProgress(const AheadJob& job, Clock::duration wait) {
-    const bool canOpen = ahead_ && nextToOpen_ < count_ && nextToOpen_ - head_ < kRowsAhead &&
-                         nextToOpen_ != failedRow_ && !stopAhead_.load();
+    const bool canOpen = backoff_.Opening() && nextToOpen_ < count_ &&
+                         nextToOpen_ - head_ < kRowsAhead && nextToOpen_ != failedRow_;
     bool low = false;
     {
         std::unique_lock<std::mutex> lock(mutex_);
@@ -229,7 +194,7 @@ void RowsAhead::Work() {
             low = queue_.size() < plan_.queued / 2;
         }
         if (low) progress_.notify_one();
-        if (stopAhead_.load()) {
+        if (backoff_.Stopping()) {
             // Not started: the row's reader does it all itself.
             job->state.store(AheadJob::kStopped);
         } else {
@@ -237,11 +202,7 @@ void RowsAhead::Work() {
             const AheadJob::Ran ran = job->Run(buffer.get(), quit_);
             // Not in memory (or an error, or a file that shrank): after two such jobs in a row
             // reading ahead stops.
-            if (ran == AheadJob::Ran::NotInMemory) {
-                if (notInMemoryRun_.fetch_add(1) + 1 >= 2) stopAhead_.store(true);
-            } else if (ran == AheadJob::Ran::Done) {
-                notInMemoryRun_.store(0);
-            }
+            if (ran != AheadJob::Ran::Quit) backoff_.JobRan(ran == AheadJob::Ran::Done);
             job->state.store(ran == AheadJob::Ran::Done ? AheadJob::kDone : AheadJob::kStopped);
         }
         if (job->row == headRow_.load()) {
@@ -255,13 +216,19 @@ void RowsAhead::Work() {
 
 bool RowsAhead::Await(const AheadJob& job, std::uint64_t through) {
     while (job.done.load(std::memory_order_acquire) < through && !job.Settled()) {
-        if (s_.pacer.Due()) {
-            PumpMessages(s_);
-            if (s_.AbortRequested) return false;
+        if (e_.pacer.Due()) {
+            e_.Pump();
+            if (e_.Aborted()) return false;
         }
-        WaitForProgress(job, s_.pacer.Left());
+        WaitForProgress(job, e_.pacer.Left());
     }
     return true;
+}
+
+RowsAhead::Followed RowsAhead::Follow(const AheadJob& job, std::uint64_t through) {
+    if (!Await(job, through)) return Followed::Aborted;
+    return job.done.load(std::memory_order_acquire) >= through ? Followed::Worked
+                                                               : Followed::Stopped;
 }
 
 }  // namespace korvane

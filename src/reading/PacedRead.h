@@ -1,4 +1,4 @@
-// Reads on the session's workers while the window keeps handling its messages.
+// Reads on the engine's workers while the window keeps handling its messages.
 #pragma once
 
 #include <cstddef>
@@ -9,28 +9,29 @@
 namespace korvane {
 
 class File;
+class FileSystem;
 enum class ShareMode;
 class ReadAhead;
+class ReadingEngine;
 class ReusableBuffer;
-class Session;
 
-// Lets the window handle its messages and notes the time, for the pacing of the next pump.
-void PumpMessages(Session& s);
-
-// Pumps when the pacing interval has passed since the last pump: a slow read, a slow digest or
-// a large block never leaves the window silent for long, whatever the gauge does.
-void PumpWhenDue(Session& s);
+// Reads up to n bytes of what the page cache holds (File::ReadCached), asking again where the
+// kernel stopped short: with everything in memory, a read that may not wait still comes back
+// short now and then, or empty, for a few dozen tries in a row. What is left unread after
+// `patience` empty answers in a row is taken as not in memory.
+std::size_t ReadFromMemory(File& file, unsigned char* buffer, std::size_t n, int patience);
 
 // Collects the read out on `worker`. While it lasts the window handles its messages every pacing
 // interval. Nothing when an abort was asked for meanwhile: the read is then still out and the
 // caller gives it up (ReadAhead::Abandon) instead of waiting for it.
-std::optional<std::size_t> AwaitRead(Session& s, ReadAhead& worker);
+std::optional<std::size_t> AwaitRead(ReadingEngine& e, ReadAhead& worker);
 
 // Gives up the read out on `worker` after an abort. A read that comes back within a moment (any
 // read of the page cache or of a working drive does) is dropped and the file stays with the
 // caller; the window goes on meanwhile. A stalled one is left to the worker with `file` and the
 // memory of `buffer`, which the next read allocates afresh.
-void GiveUpRead(Session& s, ReadAhead& worker, std::unique_ptr<File>& file, ReusableBuffer& buffer);
+void GiveUpRead(ReadingEngine& e, ReadAhead& worker, std::unique_ptr<File>& file,
+                ReusableBuffer& buffer);
 
 // The log line of a command that waits for a read given up earlier.
 inline constexpr char kWaitingForStalledRead[] = "前回中断した読み取りの終了を待っています";
@@ -38,13 +39,14 @@ inline constexpr char kWaitingForStalledRead[] = "前回中断した読み取り
 // Opens `path`. When that fails while a read given up earlier still holds a file open (an
 // exclusive open is refused then), logs that it waits, waits for those reads to end with the
 // window going on, and tries once more. Sets `aborted` when an abort ended the wait.
-std::unique_ptr<File> OpenAfterStalledReads(Session& s, const std::string& path, ShareMode share,
+std::unique_ptr<File> OpenAfterStalledReads(ReadingEngine& e, FileSystem& fs,
+                                            const std::string& path, ShareMode share,
                                             bool& aborted);
 
 // Reads up to n bytes of `file` without ever holding up the window: what is already in memory
 // is taken here, the rest is read on `worker` (AwaitRead). Nothing on abort, with the read still
 // out on the worker.
-std::optional<std::size_t> ReadPaced(Session& s, ReadAhead& worker, File& file,
+std::optional<std::size_t> ReadPaced(ReadingEngine& e, ReadAhead& worker, File& file,
                                      unsigned char* buffer, std::size_t n);
 
 }  // namespace korvane

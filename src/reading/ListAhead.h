@@ -2,19 +2,17 @@
 // holds up the window.
 #pragma once
 
-#include <atomic>
 #include <chrono>
-#include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "reading/Handover.h"
 
 namespace korvane {
 
-class Session;
+class ReadingEngine;
 
 // One folder listing at a time is handed over; its entries come back when it is collected.
 class ListAhead {
@@ -36,22 +34,25 @@ class ListAhead {
     void Abandon();
 
     // Listings given up and still running.
-    int StalledListings() const { return stalled_->load(); }
+    int StalledListings() const { return worker_.Stalled(); }
 
   private:
-    struct Channel;
+    struct Listing {
+        FileSystem* fs = nullptr;
+        std::string folder;
+        std::vector<DirEntry> entries;
+        bool ok = false;
 
-    static void Run(std::shared_ptr<Channel> channel);
+        void Run() { ok = fs->ListFolder(folder, entries); }
+    };
 
-    std::shared_ptr<std::atomic<int>> stalled_ = std::make_shared<std::atomic<int>>(0);
-    std::shared_ptr<Channel> channel_;  // shared with the worker, which may outlive this object
-    bool out_ = false;                  // a listing was handed over and not yet collected
-    std::thread worker_;
+    Handover<Listing> worker_;
 };
 
-// Lists `folder` on the session's listing worker while the window handles its messages every
+// Lists `folder` on the engine's listing worker while the window handles its messages every
 // pacing interval, as the readers do. The listing's outcome, or nothing when an abort was asked
 // for meanwhile: the listing is then given up.
-std::optional<bool> ListPaced(Session& s, const std::string& folder, std::vector<DirEntry>& out);
+std::optional<bool> ListPaced(ReadingEngine& e, FileSystem& fs, const std::string& folder,
+                              std::vector<DirEntry>& out);
 
 }  // namespace korvane

@@ -13,26 +13,16 @@
 #include <thread>
 #include <vector>
 
-#include "core/Clock.h"
+#include "reading/AheadBackoff.h"
+#include "reading/Clock.h"
 
 namespace korvane {
 
-class File;
-class FileTable;
-class Session;
+class ReadingEngine;
 
-// Reads up to n bytes of what the page cache holds (File::ReadCached), asking again where the
-// kernel stopped short: with everything in memory, a read that may not wait still comes back
-// short now and then, or empty, for a few dozen tries in a row. What is left unread after
-// `patience` empty answers in a row is taken as not in memory.
-std::size_t ReadFromMemory(File& file, unsigned char* buffer, std::size_t n, int patience);
 // The patience of the workers: a drive that has to be read answers empty every time, and the
 // workers stop after two such jobs in a row.
 inline constexpr int kWorkerPatience = 1000;
-
-// The rows' sizes as the table lists them, as hints for RowsAhead: a text that is no number
-// (reported when its row is reached) gives 0, a list without sizes nothing at all.
-std::vector<std::uint64_t> ListedSizes(const FileTable& table);
 
 // One row's work, set up by the window thread (its files opened) and done by a worker. A worker
 // reads only what the page cache already holds: work it cannot finish from memory it leaves
@@ -67,15 +57,14 @@ struct OpenedAhead {
 };
 
 // Keeps the workers fed with the rows ahead of the window thread's current row and hands each
-// row its job. Rows are still filled one by one in their order by the row loop.
-//
-// Reading ahead is only worth it, and only harmless, where the files are already in memory: a
-// drive that has to seek would be sent to and fro between files. So two jobs in a row that find
-// their files not in memory stop the reading ahead; it starts again only after rows read the
-// usual way were served from memory, and after each stop it waits twice as many rows.
+// row its job. Rows are still filled one by one in their order by the row loop. When rows are
+// read ahead is AheadBackoff's to say; the rows read the usual way that it goes by are the rows
+// handed no job whose reader opened their file through the engine (OpenAfterStalledReads).
 class RowsAhead {
   public:
     using Opener = std::function<OpenedAhead(std::size_t row)>;
+    // The rows there are now: rows past them are never opened, should the table be emptied.
+    using RowCount = std::function<std::size_t()>;
 
     // How the rows ahead are taken on.
     struct Plan {
@@ -89,10 +78,10 @@ class RowsAhead {
         bool largeFirst = false;
     };
 
-    // `open` sets up a row's job on the window thread; rows from `count` on are never opened.
-    // `listedSizes` are the rows' sizes as the table lists them (ListedSizes), or nothing when
+    // `open` sets up a row's job on the window thread; rows from `rows()` as it is now on are
+    // never opened. `listedSizes` are the rows' sizes as the table lists them, or nothing when
     // the table lists none: every row is then opened ahead, and none early.
-    RowsAhead(Session& s, Opener open, std::size_t count, Plan plan,
+    RowsAhead(ReadingEngine& e, Opener open, RowCount rows, Plan plan,
               std::vector<std::uint64_t> listedSizes);
     ~RowsAhead();
     RowsAhead(const RowsAhead&) = delete;
@@ -101,15 +90,21 @@ class RowsAhead {
     // Called by the row loop as it reaches `row`: opens and queues rows ahead, and returns the
     // job that holds this row's file, if one does (the caller then owns it).
     std::shared_ptr<AheadJob> At(std::size_t row);
-    // Called once `row` is finished without a job: whether every read it made came from memory.
-    void RowReadTheUsualWay(bool fromMemory);
 
     // Waits, with the window handling its messages as the pacing asks, until `job` has worked
     // through `through` bytes or stopped (past its size: until its result or what it leaves is
     // the caller's). False when an abort was asked for meanwhile.
     bool Await(const AheadJob& job, std::uint64_t through);
 
+    // How a row's job stands for the reader that takes its work over, chunk by chunk: it has
+    // worked through `through` bytes, or it stopped short of them (its files, state and the bytes
+    // of the chunk it read in part are then the reader's), or an abort was asked for meanwhile.
+    enum class Followed { Worked, Stopped, Aborted };
+    Followed Follow(const AheadJob& job, std::uint64_t through);
+
   private:
+    // Tells the back-off how the row before, if it had no job, was read.
+    void NoteRowReadHere();
     void TopUp();
     OpenedAhead OpenJob(std::size_t row);
     // Sleeps until the current row's job has moved on, the queue runs low (it is then topped
@@ -117,8 +112,9 @@ class RowsAhead {
     void WaitForProgress(const AheadJob& job, Clock::duration wait);
     void Work();
 
-    Session& s_;
+    ReadingEngine& e_;
     Opener open_;
+    RowCount rows_;
     std::size_t count_;
     Plan plan_;
     std::vector<std::uint64_t> sizes_;
@@ -126,9 +122,11 @@ class RowsAhead {
     std::size_t head_ = 0;
     std::size_t nextToOpen_ = 0;
     std::size_t failedRow_ = static_cast<std::size_t>(-1);  // the last row that did not open
-    bool ahead_ = true;
-    std::size_t usualRowsWanted_ = 0;  // rows from memory still wanted before reading ahead again
-    std::size_t backOff_ = 8;
+    // The engine's counts when the last row handed no job was reached; no such row is pending
+    // when `usualRow_` is false.
+    bool usualRow_ = false;
+    std::uint64_t opensBefore_ = 0;
+    std::uint64_t waitsBefore_ = 0;
     // Jobs of rows from the current one on (the window thread's side).
     std::map<std::size_t, std::shared_ptr<AheadJob>> jobs_;
     // Rows of large files, in row order, and the next of them to start early.
@@ -141,8 +139,7 @@ class RowsAhead {
     std::condition_variable progress_;  // the window thread waits here
     std::deque<std::shared_ptr<AheadJob>> queue_;
     std::atomic<std::size_t> headRow_{0};
-    std::atomic<bool> stopAhead_{false};  // jobs found their files not in memory
-    std::atomic<int> notInMemoryRun_{0};  // jobs in a row that did
+    AheadBackoff backoff_;  // its worker side is used without mutex_
     std::atomic<bool> quit_{false};
     std::vector<std::thread> workers_;
 };

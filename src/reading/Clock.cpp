@@ -1,5 +1,5 @@
 // The machine's monotonic clock behind the Clock seam.
-#include "core/Clock.h"
+#include "reading/Clock.h"
 
 namespace korvane {
 
