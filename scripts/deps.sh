@@ -47,8 +47,24 @@ failed() {
 echo "Installing ${#missing[@]} Debian packages: ${missing[*]}"
 echo "Updating the package lists (apt-get update)..."
 "${apt[@]}" -q update >"$log" 2>&1 || failed "update the package lists"
-# apt's own progress: one line per package fetched and one per package set up. Its other
-# chatter, and the notes of the packages' scripts on stderr, go to a log shown on failure.
-"${apt[@]}" -q -y --no-install-recommends install "${missing[@]}" 2>"$log" |
-    { grep --line-buffered -E '^(Need to get|Get:|Setting up) ' || true; } || failed "install ${missing[*]}"
+# apt's status lines (download, then every package unpacked and configured, each with the
+# share done) reach a file descriptor of their own as they happen, whatever apt buffers on its
+# other output; at most one every two seconds is shown, and every change of phase. Its chatter,
+# and the notes of the packages' scripts, go to a log shown on failure.
+progress() {
+    local kind percent text phase shown="" at=-2
+    while IFS=: read -r kind _ percent text; do
+        case "$kind" in
+            dlstatus) phase="downloading" ;;
+            pmstatus) phase="installing" ;;
+            *) continue ;;
+        esac
+        [[ "$phase" == "$shown" ]] && ((SECONDS - at < 2)) && continue
+        echo "  $phase ${percent%%.*}%: $text"
+        shown=$phase
+        at=$SECONDS
+    done
+}
+"${apt[@]}" -q -y --no-install-recommends -o APT::Status-Fd=3 install "${missing[@]}" \
+    3>&1 >"$log" 2>&1 | progress || failed "install ${missing[*]}"
 echo "Installed: ${missing[*]}"

@@ -1,9 +1,10 @@
 # Demo discs for Korvane: three small disc images made at run time and mounted with fuseiso.
 # shellcheck shell=bash
 #
-# Sourced by scripts/demo, scripts/screenshot and the checks. The discs: a source, a copy with
-# one changed byte and one missing file, and a copy whose image was cut off in the middle of a
-# file. Usage: demo_require_tools; demo_discs_trap; demo_discs_up. Afterwards DEMO_WORK is the
+# Sourced by scripts/demo, scripts/screenshot and the checks. The discs: a source, a copy that
+# shows each kind of difference once (a changed byte, a missing file, an extra file, a file of
+# another size, and a file that cannot be read), and a copy whose image was cut off in the
+# middle of a file. Usage: demo_require_tools; demo_discs_trap; demo_discs_up. Afterwards DEMO_WORK is the
 # work folder and DEMO_MOUNTS the mount points in drive order (source, copy, damaged).
 # Without a display, demo_screen_up starts a virtual X screen that goes down with the discs.
 
@@ -135,10 +136,15 @@ demo_discs_up() {
     demo_make_iso SOURCE "$work/tree/source" "$work/source.iso"
 
     cp -a "$work/tree/source" "$work/tree/copy"
-    # One byte differs in one file, and one file never made it onto the copy.
+    # One byte differs in one file, one file never made it onto the copy, one is there that the
+    # source does not have, and one came out shorter.
     printf '#' | dd of="$work/tree/copy/画像/写真02.bmp" bs=1 seek=150000 conv=notrunc status=none
     rm "$work/tree/copy/資料/会議メモ.txt"
+    demo_pattern 1500 8 >"$work/tree/copy/資料/メモ(コピー).txt"
+    truncate -s 64000 "$work/tree/copy/音声/曲目.txt"
     demo_make_iso COPY "$work/tree/copy" "$work/copy.iso"
+    # The copy's last file lies at the end of its image: cut there, only that file is unreadable.
+    demo_cut_image "$work/copy.iso" "/音声/録音.wav"
 
     cp "$work/source.iso" "$work/damaged.iso"
     demo_cut_image "$work/damaged.iso" "/音声/録音.wav"

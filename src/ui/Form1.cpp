@@ -43,6 +43,7 @@
 #include "core/Texts.h"
 #include "platform/ExtraDrives.h"
 #include "platform/HostFileSystem.h"
+#include "ui/AddedDrives.h"
 #include "ui/CommandLauncher.h"
 #include "ui/DriveWatcher.h"
 #include "ui/FileTableModel.h"
@@ -173,17 +174,19 @@ QRect FirstGeometry(const QRect& available) {
 
 Form1::Form1(std::unique_ptr<Prompter> prompter, QWidget* parent)
     : QMainWindow(parent),
-      fs_(MakeHostFileSystem(driveMap_)),
+      fs_(MakeImageAwareFileSystem(driveMap_, images_)),
       prompter_(prompter ? std::move(prompter) : std::make_unique<DialogPrompter>()),
       session_(*this, *fs_, &driveMap_) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromUtf8(text::kCaption));
     setFont(WindowFont());
     launcher_ = new CommandLauncher(session_, this);
+    added_ = new AddedDrives(driveMap_, images_, this);
 
     BuildControls();
     BuildMenu();
     BuildViewBar();
+    BuildDriveMenu();
     driveWatcher_ = new DriveWatcher(this);
     // Every change is looked at at once, so that a disc taken out and put back in between two
     // runs' looks is still seen as another mount.
@@ -446,6 +449,10 @@ void Form1::Guarded(Action&& action) {
     }
 }
 
+void Form1::GuardedCall(const std::function<void()>& action) {
+    Guarded(action);
+}
+
 void Form1::ReportError(const QString& text) {
     try {
         RefreshView();
@@ -456,7 +463,11 @@ void Form1::ReportError(const QString& text) {
 }
 
 void Form1::N11Click() {
-    launcher_->Request([this] { Guarded([this] { korvane::N11Click(session_); }); });
+    launcher_->Request([this] {
+        Guarded([this] {
+            if (!ExchangeRefused()) korvane::N11Click(session_);
+        });
+    });
 }
 void Form1::CRC321Click() {
     launcher_->Request([this] { Guarded([this] { korvane::CRC321Click(session_); }); });
@@ -499,6 +510,7 @@ void Form1::FormCreate() {
     }
     masterRow_ = copyRow_ = -1;
     session_.AbortRequested = false;
+    added_->Clear();
     ListDrives();
 }
 
@@ -540,11 +552,15 @@ void Form1::FillDriveLists(bool keepChoice) {
         for (const auto& [extraLetter, folder] : extras) {
             if (extraLetter == letter) extraFolder = &folder;
         }
-        if (!extraFolder && discovery_.GetDriveType(root) != kDriveCdRom) continue;
-        const std::string label =
-            extraFolder ? LastName(*extraFolder) : discovery_.VolumeLabel(letter);
+        const AddedDrives::Drive* added = added_->Find(letter);
+        if (!added && !extraFolder && discovery_.GetDriveType(root) != kDriveCdRom) continue;
+        const std::string label = added         ? added->label
+                                  : extraFolder ? LastName(*extraFolder)
+                                                : discovery_.VolumeLabel(letter);
         const QString entry = Q(root + " " + label);
-        const QString tip = Q(extraFolder ? *extraFolder : discovery_.Describe(letter));
+        const QString tip = Q(added         ? added->hostPath
+                              : extraFolder ? *extraFolder
+                                            : discovery_.Describe(letter));
         for (QListWidget* list : {ListBox3, ListBox1}) {
             auto* item = new QListWidgetItem(entry, list);
             item->setToolTip(tip);
@@ -582,6 +598,7 @@ void Form1::DriveChosen(QListWidget* list, QLabel* caption, int& chosenRow) {
         return;
     }
     chosenRow = row;
+    lastList_ = list;
     if (row < 0) return;
     caption->setText(list->item(row)->text().left(3));
     // The root fits its box whatever the font draws it with.

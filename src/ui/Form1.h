@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QRect>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -16,6 +17,7 @@
 #include "platform/DriveMap.h"
 #include "platform/Drives.h"
 #include "platform/FileSystem.h"
+#include "platform/image/ImageDrives.h"
 #include "ui/Prompter.h"
 
 class QAction;
@@ -32,9 +34,11 @@ class QStatusBar;
 class QTableView;
 class QTimer;
 class QToolBar;
+class QToolButton;
 
 namespace korvane::ui {
 
+class AddedDrives;
 class CommandLauncher;
 class DriveWatcher;
 class FileTableModel;
@@ -70,6 +74,8 @@ class Form1 : public QMainWindow, public Window {
 
     Session& session() { return session_; }
     DriveMap& driveMap() { return driveMap_; }
+    // The image files and folders the user put into the drive lists (Form1Drives.cpp).
+    AddedDrives* addedDrives() const { return added_; }
     FileTableModel* tableModel() const { return model_; }
     // The rows as the table shows them: filtered, sorted, marked.
     ResultView* resultView() const { return view_; }
@@ -123,6 +129,13 @@ class Form1 : public QMainWindow, public Window {
     QAction* DiscOrder;
     QToolBar* ViewBar;
     QLabel* CountsLabel;
+    // Image files and folders as drives: the menu, and the buttons beside the drive lists.
+    QMenu* DriveMenu;
+    QAction* AddImage;
+    QAction* AddFolder;
+    QAction* RemoveDrive;
+    QToolButton* AddDriveButton;
+    QToolButton* RemoveDriveButton;
 
     // Window
     void SetPanelText(StatusPanel panel, const std::string& text) override;
@@ -162,6 +175,11 @@ class Form1 : public QMainWindow, public Window {
     void NextProblemClick();
     // Opens the folder of the row at this index of the view in the desktop's file manager.
     void OpenRowFolder(const QModelIndex& index);
+    // Ask for an image file or a folder and put it into the drive lists; take the added drive
+    // chosen in the list last used out again.
+    void AddImageClick();
+    void AddFolderClick();
+    void RemoveDriveClick();
 
   private slots:
     void ListBox3Click();
@@ -179,6 +197,12 @@ class Form1 : public QMainWindow, public Window {
     void BuildControls();
     void BuildMenu();
     void BuildViewBar();
+    void BuildDriveMenu();
+    // Adds each image file or folder as a drive; one dropped on a list is chosen there.
+    void AddDrives(const QStringList& hostPaths, QListWidget* chosenIn);
+    bool LetterTaken(char letter) const;
+    // True, with the user told, where the one-drive comparison's source cannot be exchanged.
+    bool ExchangeRefused();
     // The table row shown at the view's row, and back; -1 where there is none.
     int TableRow(const QModelIndex& viewIndex) const;
     QModelIndex ViewIndex(std::size_t tableRow) const;
@@ -192,9 +216,12 @@ class Form1 : public QMainWindow, public Window {
     // Runs one user action; nothing it throws leaves the slot.
     template <typename Action>
     void Guarded(Action&& action);
+    // The same for the window's parts in files of their own.
+    void GuardedCall(const std::function<void()>& action);
     void ReportError(const QString& text);
 
     DriveMap driveMap_;
+    ImageDrives images_;  // read by fs_, filled by added_
     std::unique_ptr<FileSystem> fs_;
     DriveDiscovery discovery_;
     std::unique_ptr<Prompter> prompter_;
@@ -203,6 +230,8 @@ class Form1 : public QMainWindow, public Window {
     ResultView* view_ = nullptr;
     RunCounts* counts_ = nullptr;
     CommandLauncher* launcher_ = nullptr;
+    AddedDrives* added_ = nullptr;
+    QListWidget* lastList_ = nullptr;  // the drive list the user chose in last
     QButtonGroup* driveCountButtons_ = nullptr;
     DriveWatcher* driveWatcher_ = nullptr;
     bool drivesChanged_ = false;  // during a run: the lists follow once it is over

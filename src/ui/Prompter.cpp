@@ -97,6 +97,17 @@ QString DialogPrompter::AskOpen(QWidget* parent, const FileDialogRequest& reques
     return chosen;
 }
 
+QString DialogPrompter::AskFolder(QWidget* parent) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setDirectory(lastOpened_.isEmpty() ? StartFolder()
+                                              : QFileInfo(lastOpened_).absolutePath());
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.selectedFiles().value(0);
+}
+
 void DialogPrompter::Beep() {
     QApplication::beep();
 }

@@ -25,6 +25,8 @@ class Prompter {
     // The chosen file, or empty when cancelled. Saving confirms before replacing a file.
     virtual QString AskSave(QWidget* parent, const FileDialogRequest& request) = 0;
     virtual QString AskOpen(QWidget* parent, const FileDialogRequest& request) = 0;
+    // An existing folder, or empty when cancelled (or where no folder can be asked for).
+    virtual QString AskFolder(QWidget* /*parent*/) { return {}; }
     // Refuses an input.
     virtual void Beep() = 0;
     // Shows a host folder in the desktop's file manager; false when none could be started.
@@ -38,6 +40,7 @@ class DialogPrompter : public Prompter {
     bool AskContinue(QWidget* parent, const QString& text) override;
     QString AskSave(QWidget* parent, const FileDialogRequest& request) override;
     QString AskOpen(QWidget* parent, const FileDialogRequest& request) override;
+    QString AskFolder(QWidget* parent) override;
     void Beep() override;
 
   private:

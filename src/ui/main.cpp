@@ -23,6 +23,7 @@
 #include "core/Texts.h"
 #include "platform/EndSignals.h"
 #include "ui/Form1.h"
+#include "ui/StartCompare.h"
 
 #ifndef KORVANE_VERSION
 #define KORVANE_VERSION "0"
@@ -118,11 +119,17 @@ struct Options {
         QStringLiteral("screenshot"),
         QStringLiteral("ウィンドウが表示されたら、その画像を <file> に PNG で保存します。"),
         QStringLiteral("file")};
+    QCommandLineOption compare{
+        QStringLiteral("compare"),
+        QStringLiteral("起動したら <source>,<copy> の2ドライブで比較します (ドライブ文字かラベル。"
+                       "例: D,E)。--screenshot の画像は比較が終わってから保存します。"),
+        QStringLiteral("source>,<copy")};
     Options() {
         parser.addHelpOption();
         parser.addVersionOption();
         parser.addOption(selfCheck);
         parser.addOption(picture);
+        parser.addOption(compare);
     }
 };
 
@@ -214,15 +221,34 @@ int main(int argc, char** argv) {
                     face.isEmpty() ? "no" : "yes");
         return face.isEmpty() ? 1 : 0;
     }
-    if (options.parser.isSet(options.picture)) {
-        // Once the window has reached its size and painted itself.
-        const QString path = options.parser.value(options.picture);
-        QTimer::singleShot(500, &window, [&window, path] {
+    // Once the window has reached its size and painted itself, and after the comparison asked
+    // for, if any, is over.
+    const QString path = options.parser.value(options.picture);
+    const auto savePicture = [&window, path] {
+        if (path.isEmpty()) return;
+        QTimer::singleShot(300, &window, [&window, path] {
             if (!SavePicture(window, path)) {
                 std::fprintf(stderr, "korvane: could not save the picture to %s\n",
                              QFile::encodeName(path).constData());
             }
         });
+    };
+    const QStringList drives =
+        options.parser.value(options.compare).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (options.parser.isSet(options.compare) && drives.size() != 2) {
+        std::fprintf(stderr, "korvane: --compare takes two drives, as in --compare D,E\n");
+        return 2;
     }
+    QTimer::singleShot(200, &window, [&window, drives, savePicture] {
+        if (drives.size() != 2) return savePicture();
+        korvane::ui::StartTwoDriveCompare(
+            window, drives[0], drives[1], [savePicture](bool started, const QString& missing) {
+                if (!started) {
+                    std::fprintf(stderr, "korvane: --compare: drive %s is not listed\n",
+                                 missing.toUtf8().constData());
+                }
+                savePicture();
+            });
+    });
     return app.exec();
 }

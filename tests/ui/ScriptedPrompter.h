@@ -17,6 +17,7 @@ class ScriptedPrompter : public ui::Prompter {
     int beeps = 0;
     std::deque<QString> saveAnswers;  // empty queue: the dialog was cancelled
     std::deque<QString> openAnswers;
+    std::deque<QString> folderAnswers;
     std::vector<FileDialogRequest> saveRequests;
     std::vector<FileDialogRequest> openRequests;
     QStringList openedFolders;
@@ -35,6 +36,7 @@ class ScriptedPrompter : public ui::Prompter {
         openRequests.push_back(request);
         return Pop(openAnswers);
     }
+    QString AskFolder(QWidget*) override { return Pop(folderAnswers); }
     void Beep() override { ++beeps; }
     bool OpenFolder(const QString& hostPath) override {
         openedFolders << hostPath;

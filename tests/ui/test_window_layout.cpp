@@ -200,8 +200,10 @@ void WindowLayoutTest::menuItemsAreNamedAndOrdered() {
     Form1& w = *f.form;
     QCOMPARE(w.MainMenu1->objectName(), QStringLiteral("MainMenu1"));
     const QList<QAction*> top = w.MainMenu1->actions();
-    QCOMPARE(top.size(), 3);
+    QCOMPARE(top.size(), 4);
     QCOMPARE(top[2]->menu(), w.ViewMenu);
+    QCOMPARE(top[3]->menu(), w.DriveMenu);
+    QCOMPARE(w.DriveMenu->actions(), (QList<QAction*>{w.AddImage, w.AddFolder, w.RemoveDrive}));
     QCOMPARE(w.ViewMenu->title(), QStringLiteral("表示"));
     QCOMPARE(w.ViewMenu->actions(), (QList<QAction*>{w.ProblemsOnly, w.NextProblem, w.DiscOrder}));
     QCOMPARE(w.ProblemsOnly->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));

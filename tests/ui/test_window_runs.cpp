@@ -6,10 +6,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QUrl>
 #include <QtTest>
 #include <filesystem>
 #include <map>
@@ -29,6 +31,7 @@
 using korvane::FileRow;
 using korvane::GaugeId;
 using korvane::StatusPanel;
+using korvane::test::BuildImage;
 using korvane::test::MountPointPrefix;
 using korvane::test::PatternBytes;
 using korvane::test::ScriptedPrompter;
@@ -145,6 +148,8 @@ class WindowRunsTest : public QObject {
     void oneDriveCompareFindsTheDamage();
     void oneDriveCompareOfAGoodCopySucceeds();
     void twoDriveCompareThroughTheWindow();
+    void addedImageAndFolderCompareAsDrives();
+    void addedDriveRefusesTheExchange();
     void digestListSavedAndLoadedThroughDialogs();
     void inputsDuringARunAreRefused();
     void abortDuringARunEndsIt();
@@ -473,6 +478,60 @@ void WindowRunsTest::twoDriveCompareThroughTheWindow() {
     QCOMPARE(rows["B.BIN"].ResultText, std::string("binary mismatch"));
     QCOMPARE(rows["C.TXT"].ResultText, std::string("File Not Found"));
     QCOMPARE(w.StatusPanels[2]->text(), QStringLiteral("正しくコピーされていません"));
+}
+
+void WindowRunsTest::addedImageAndFolderCompareAsDrives() {
+    Discs discs;
+    const std::string image = discs.tree.Host("source.iso");
+    try {
+        BuildImage(discs.source, image, "SRCDISC");
+    } catch (const std::exception& e) {
+        QSKIP(e.what());
+    }
+    Fixture f("");
+    Form1& w = *f.form;
+    f.prompter->openAnswers = {QString::fromStdString(image)};
+    w.AddImage->trigger();
+    QTest::mouseClick(w.RadioGroup1Items[1], Qt::LeftButton);
+    QMimeData dragged;
+    dragged.setUrls({QUrl::fromLocalFile(QString::fromStdString(discs.copy))});
+    // A drop goes where the drag was accepted as it entered.
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w.ListBox1->viewport(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w.ListBox1->viewport(), &drop);
+    QVERIFY(f.prompter->messages.isEmpty());
+    QCOMPARE(w.ListBox3->count(), 2);
+    QCOMPARE(w.ListBox3->item(0)->text(), QStringLiteral("D:\\ SRCDISC"));
+    QCOMPARE(w.ListBox3->item(1)->text(), QStringLiteral("E:\\ COPY"));
+    QCOMPARE(w.Copy->text(), QStringLiteral("E:\\"));  // the list it was dropped on chose it
+    ClickRow(w.ListBox3, 0);
+    w.N11->trigger();
+    QTRY_VERIFY(w.launcher()->Idle());
+    QVERIFY(f.prompter->messages.isEmpty());
+    auto rows = RowsByName(w);
+    QCOMPARE(rows["A.TXT"].ResultText, std::string("OK"));
+    QCOMPARE(rows["B.BIN"].ResultText, std::string("binary mismatch"));
+    QCOMPARE(rows["C.TXT"].ResultText, std::string("File Not Found"));
+    QCOMPARE(w.StatusPanels[2]->text(), QStringLiteral("正しくコピーされていません"));
+    w.N6->trigger();
+    QCOMPARE(w.ListBox3->count(), 0);
+}
+
+void WindowRunsTest::addedDriveRefusesTheExchange() {
+    Discs discs;
+    Fixture f("");
+    Form1& w = *f.form;
+    f.prompter->folderAnswers = {QString::fromStdString(discs.source)};
+    w.AddFolder->trigger();
+    ClickRow(w.ListBox3, RowStartingWith(w.ListBox3, "D:\\"));
+    w.N11->trigger();
+    QTRY_VERIFY(w.launcher()->Idle());
+    QCOMPARE(f.prompter->messages,
+             QStringList{QStringLiteral(
+                 "フォルダはディスクを入れ替えられません。2ドライブで比較してください")});
+    QCOMPARE(w.session().table.Count(), std::size_t(0));
 }
 
 void WindowRunsTest::digestListSavedAndLoadedThroughDialogs() {
