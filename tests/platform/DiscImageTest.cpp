@@ -84,15 +84,27 @@ class DiscImageTest : public ::testing::Test {
     std::unique_ptr<FileSystem> fs = MakeImageAwareFileSystem(drives, images);
 };
 
-TEST_F(DiscImageTest, ShowsRockRidgeNamesSizesAndFoldersAndNoLinks) {
+TEST_F(DiscImageTest, ShowsRockRidgeNamesSizesFoldersAndLinks) {
     Use(Build(test::DiscFormat::JolietRockRidge));
     EXPECT_EQ(images.Image('Q')->VolumeId(), "MY_LABEL");
     EXPECT_EQ(Listing("Q:\\"), (std::vector<Row>{{"DATA", true, 0},
                                                  {"EMPTY", true, 0},
+                                                 {"LINK", false, 0},
                                                  {kLongName + ".txt", false, 4},
                                                  {"日本語のファイル.txt", false, 15}}));
     EXPECT_EQ(Listing("Q:\\DATA\\"),
-              (std::vector<Row>{{"A.BIN", false, 300000}, {"Mixed Case.txt", false, 5}}));
+              (std::vector<Row>{
+                  {"A.BIN", false, 300000}, {"Mixed Case.txt", false, 5}, {"OUTSIDE", false, 0}}));
+    // Links are listed as links with their targets, as a mount of the disc lists them.
+    std::vector<DirEntry> data;
+    ASSERT_TRUE(fs->ListFolder("Q:\\DATA\\", data));
+    const auto outside = std::find_if(data.begin(), data.end(),
+                                      [](const DirEntry& e) { return e.name == "OUTSIDE"; });
+    ASSERT_NE(outside, data.end());
+    EXPECT_EQ(outside->kind, EntryKind::Link);
+    EXPECT_EQ(outside->linkTarget, "/etc/hostname");
+    EXPECT_EQ(fs->LinkTarget("Q:\\LINK"), "DATA/A.BIN");
+    EXPECT_EQ(fs->LinkTarget("Q:\\DATA\\A.BIN"), std::nullopt);
     EXPECT_EQ(Listing("Q:\\EMPTY\\"), std::vector<Row>{});
     EXPECT_EQ(ReadAll("Q:\\DATA\\A.BIN"), PatternBytes(300000, 3));
     EXPECT_EQ(ReadAll("Q:\\日本語のファイル.txt"), "こんにちは");

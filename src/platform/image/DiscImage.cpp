@@ -287,6 +287,10 @@ std::unique_ptr<DiscImage> DiscImage::Open(const std::string& hostPath, std::str
                 }
                 case LIBISO_SYMLINK:
                     entry.isLink = true;
+                    if (const char* dest =
+                            iso_symlink_get_dest(reinterpret_cast<IsoSymlink*>(node))) {
+                        entry.linkTarget = dest;
+                    }
                     break;
                 case LIBISO_BOOT:
                     if (catalog == nullptr || node != reinterpret_cast<IsoNode*>(catalog)) continue;
@@ -308,7 +312,7 @@ std::unique_ptr<DiscImage> DiscImage::Open(const std::string& hostPath, std::str
     return disc;
 }
 
-const DiscImage::Entry* DiscImage::Find(std::string_view rest) const {
+const DiscImage::Entry* DiscImage::Find(std::string_view rest, bool link) const {
     const Entry* at = &entries_[0];
     std::size_t start = 0;
     while (start < rest.size()) {
@@ -316,9 +320,11 @@ const DiscImage::Entry* DiscImage::Find(std::string_view rest) const {
         if (end == std::string_view::npos) end = rest.size();
         const std::string_view name = rest.substr(start, end - start);
         if (name.empty() || name == "." || name == ".." || !at->isFolder) return nullptr;
+        const bool last = end == rest.size();
         const Entry* next = nullptr;
         for (std::size_t child : at->children) {
-            if (entries_[child].name == name && !entries_[child].isLink) next = &entries_[child];
+            const Entry& e = entries_[child];
+            if (e.name == name && e.isLink == (link && last)) next = &e;
         }
         if (next == nullptr) return nullptr;
         at = next;

@@ -34,10 +34,11 @@ class DiscImage {
     struct Entry {
         std::string name;  // as the kernel shows it: Rock Ridge, else Joliet, else ISO 9660
         bool isFolder = false;
-        bool isLink = false;  // a Rock Ridge symbolic link: listed nowhere, never followed
+        bool isLink = false;  // a symbolic link: listed as one, never followed
         std::uint64_t size = 0;
         std::vector<ImageExtent> extents;   // a file's data, several for a multi-extent file
         std::vector<std::size_t> children;  // a folder's entries, indices into the entry list
+        std::string linkTarget{};           // a link's target text, as the disc holds it
     };
 
     ~DiscImage();
@@ -55,8 +56,9 @@ class DiscImage {
     std::uint64_t Length() const { return length_; }
 
     // The entry a path below the root names ("DATA\A.BIN", "DATA\" or "" for the root), or
-    // nullptr. Links are not entries that paths lead to.
-    const Entry* Find(std::string_view rest) const;
+    // nullptr. Links are not entries that paths lead to, unless `link` asks for the link that
+    // the path names at its end.
+    const Entry* Find(std::string_view rest, bool link = false) const;
     const Entry& Root() const { return entries_[0]; }
     const Entry& At(std::size_t index) const { return entries_[index]; }
 
