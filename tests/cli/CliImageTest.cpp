@@ -60,6 +60,8 @@ class CliImages : public ::testing::Test {
         BuildImage(bad_.root(), Image("bad"), "BAD");
         const ImageExtent b = FileExtent(Image("source"), "/DIR/B.BIN");
         CutImage(Image("source"), Image("cut"), b.Start() + b.bytes / 2);
+        if (UdfToolsProblem().empty())
+            BuildImage(source_.root(), Image("udf"), "UDF", DiscFormat::Udf);
     }
     void SetUp() override { KORVANE_REQUIRE_DISC_TOOLS(); }
 
@@ -111,6 +113,17 @@ TEST_F(CliImages, EveryCommandGivesTheVerdictsOfAMount) {
     EXPECT_EQ(swap.code, 2);
     EXPECT_NE(swap.output.find("an image file cannot be exchanged"), std::string::npos)
         << swap.output;
+}
+
+// No mount of a UDF disc can be made here: it is held against the same files as ISO 9660.
+TEST_F(CliImages, AUdfImageGivesTheVerdictsOfTheSameFilesInIso9660) {
+    KORVANE_REQUIRE(UdfToolsProblem());
+    const CliResult same = Cli("compare " + Arg("udf", false) + " " + Arg("source", false));
+    EXPECT_EQ(same.code, 0) << same.output;
+    const CliResult iso = Cli("compare " + Arg("source", false) + " " + Arg("bad", false));
+    const CliResult udf = Cli("compare " + Arg("udf", false) + " " + Arg("bad", false));
+    EXPECT_EQ(udf.code, iso.code) << udf.output;
+    EXPECT_EQ(udf.files, iso.files) << udf.output;
 }
 
 TEST_F(CliImages, SectorsNameTheFileOfAChangedByteAndIgnorePadding) {

@@ -155,6 +155,44 @@ TEST_F(DiscImageTest, ACutImageFailsReadsAsADamagedDiscDoes) {
     }
 }
 
+// A UDF disc is read as a drive like an ISO 9660 one, and fails past a cut as a damaged disc does.
+TEST_F(DiscImageTest, AUdfImageIsReadAsADriveAndFailsPastItsCut) {
+    KORVANE_REQUIRE(test::UdfToolsProblem());
+    tree.WritePattern("LATE/Z.BIN", 50000, 9);
+    const std::string whole = Build(test::DiscFormat::Udf);
+    EXPECT_EQ(DetectImage(whole), ImageKind::Udf);
+    Use(whole);
+    EXPECT_EQ(images.Image('Q')->VolumeId(), "MY_LABEL");
+    // The tool that writes it leaves links out.
+    EXPECT_EQ(Listing("Q:\\"), (std::vector<Row>{{"DATA", true, 0},
+                                                 {"EMPTY", true, 0},
+                                                 {"LATE", true, 0},
+                                                 {kLongName + ".txt", false, 4},
+                                                 {"日本語のファイル.txt", false, 15}}));
+    EXPECT_EQ(Listing("Q:\\DATA\\"),
+              (std::vector<Row>{{"A.BIN", false, 300000}, {"Mixed Case.txt", false, 5}}));
+    EXPECT_EQ(Listing("Q:\\EMPTY\\"), std::vector<Row>{});
+    EXPECT_EQ(ReadAll("Q:\\DATA\\A.BIN"), PatternBytes(300000, 3));
+    EXPECT_EQ(ReadAll("Q:\\日本語のファイル.txt"), "こんにちは");
+
+    std::string bytes;
+    ASSERT_TRUE(fs->ReadWhole(whole, bytes));
+    const std::size_t a = bytes.find(PatternBytes(4096, 3));
+    const std::size_t z = bytes.find(PatternBytes(4096, 9));
+    ASSERT_NE(a, std::string::npos);
+    ASSERT_NE(z, std::string::npos);
+    ASSERT_GT(z, a + 100000);
+    test::CutImage(whole, out.Host("cut.img"), a + 100000);
+    images.Clear();
+    Use(out.Host("cut.img"));
+    bool failed = false;
+    EXPECT_EQ(ReadAll("Q:\\DATA\\A.BIN", &failed), PatternBytes(100000, 3));
+    EXPECT_TRUE(failed);
+    failed = false;
+    EXPECT_EQ(ReadAll("Q:\\LATE\\Z.BIN", &failed), "");
+    EXPECT_TRUE(failed);
+}
+
 // The boot catalog is a file in the kernel's listing, though the library keeps it apart.
 TEST_F(DiscImageTest, TheBootCatalogOfABootableDiscIsAFile) {
     tree.WritePattern("boot.img", 2048, 5);
@@ -235,10 +273,14 @@ TEST_F(DiscImageTest, TellsImagesByTheirContentNotTheirName) {
     EXPECT_FALSE(images.Add('R', out.Host("text.iso"), error));
     EXPECT_NE(error.find("not a disc image"), std::string::npos) << error;
 
-    // A UDF image is known for what it is, and refused plainly rather than read wrongly.
+    // A UDF image is known for what it is; of a revision the reader does not know, it is refused
+    // plainly rather than read wrongly or taken for a damaged disc.
     int status = -1;
     const std::string udf = out.Host("udf.img");
-    test::RunHost("truncate -s 4M " + udf + " && mkudffs -b 2048 " + udf + " >/dev/null 2>&1",
+    const std::string older = out.Host("udf150.img");
+    test::RunHost("truncate -s 4M " + udf + " " + older + " && mkudffs -b 2048 " + udf +
+                      " >/dev/null 2>&1 && mkudffs -b 2048 -r 0x0150 -l OLDER " + older +
+                      " >/dev/null 2>&1",
                   &status);
     if (status != 0) {
         if (test::UnderCi()) ADD_FAILURE() << "mkudffs (udftools) is missing";
@@ -246,7 +288,13 @@ TEST_F(DiscImageTest, TellsImagesByTheirContentNotTheirName) {
     }
     EXPECT_EQ(DetectImage(udf), ImageKind::Udf);
     EXPECT_FALSE(images.Add('R', udf, error));
-    EXPECT_NE(error.find("UDF images without ISO 9660 names are not read yet"), std::string::npos)
+    EXPECT_NE(error.find("UDF discs of revision 2.00 and later are not read yet"),
+              std::string::npos)
+        << error;
+    // Its root folder lies inside the root's file entry, where the reader lists nothing.
+    EXPECT_FALSE(images.Add('S', older, error));
+    EXPECT_NE(error.find("this UDF disc keeps its folders in a form not read yet"),
+              std::string::npos)
         << error;
 }
 

@@ -197,8 +197,45 @@ std::string RunHost(const std::string& commandLine, int* status) {
     return output;
 }
 
+std::string UdfToolsProblem() {
+    return OnPath("genisoimage") ? std::string() : "missing genisoimage";
+}
+
+namespace {
+
+// A disc of UDF alone: a UDF bridge image whose ISO 9660 descriptors give way to the UDF ones,
+// so that the ISO 9660 directory, still in the image, is found by no reader.
+void BuildUdfImage(const std::string& tree, const std::string& image, const std::string& label) {
+    int status = 0;
+    const std::string output =
+        RunHost("genisoimage -quiet -udf -input-charset utf-8 -V " + ShellQuote(label) + " -o " +
+                    ShellQuote(image) + " " + ShellQuote(tree) + " 2>&1",
+                &status);
+    if (status != 0) {
+        throw std::runtime_error("genisoimage could not build " + image + ":\n" + output);
+    }
+    std::fstream f(image, std::ios::in | std::ios::out | std::ios::binary);
+    // From sector 16: the ISO 9660 descriptors, then the UDF recognition sequence of 3 sectors.
+    std::string sectors(8 * kBlock, '\0');
+    f.seekg(16 * kBlock);
+    f.read(sectors.data(), static_cast<std::streamsize>(sectors.size()));
+    const std::size_t udf = sectors.find("BEA01");
+    if (!f || udf == std::string::npos || udf % kBlock != 1) {
+        throw std::runtime_error(image + " has no UDF recognition sequence");
+    }
+    // The sectors from 16 to the old sequence's end, and no further, are written.
+    std::string moved = sectors.substr(udf - 1, 3 * kBlock);
+    moved.resize(udf - 1 + 3 * kBlock, '\0');
+    f.seekp(16 * kBlock);
+    f.write(moved.data(), static_cast<std::streamsize>(moved.size()));
+    if (!f) throw std::runtime_error("cannot rewrite " + image);
+}
+
+}  // namespace
+
 void BuildImage(const std::string& tree, const std::string& image, const std::string& label,
                 DiscFormat format) {
+    if (format == DiscFormat::Udf) return BuildUdfImage(tree, image, label);
     std::string command = "xorriso -as mkisofs -input-charset UTF-8 ";
     // Rock Ridge is on unless turned off.
     command +=

@@ -72,6 +72,12 @@ class ImageDataFile : public File {
             }
             const std::size_t ask = static_cast<std::size_t>(
                 std::min<std::uint64_t>({n - got, e.bytes - inExtent_, kMaxReadChunk}));
+            if (e.zeros) {
+                std::memset(bytes + got, 0, ask);
+                got += ask;
+                inExtent_ += ask;
+                continue;
+            }
             const ssize_t r =
                 ::pread(fd_, bytes + got, ask, static_cast<off_t>(e.offset + inExtent_));
             if (r < 0 && errno == EINTR) continue;
@@ -186,16 +192,8 @@ DiscImage::~DiscImage() {
 
 std::unique_ptr<DiscImage> DiscImage::Open(const std::string& hostPath, std::string& error) {
     const ImageKind kind = DetectImage(hostPath);
-    if (kind == ImageKind::Udf) {
-        error = hostPath + ": UDF images without ISO 9660 names are not read yet";
-        return nullptr;
-    }
-    if (kind != ImageKind::Iso9660) {
+    if (kind == ImageKind::None) {
         error = hostPath + ": not a disc image";
-        return nullptr;
-    }
-    if (!LibraryReady()) {
-        error = hostPath + ": the ISO 9660 reader could not start";
         return nullptr;
     }
     std::unique_ptr<DiscImage> disc(new DiscImage());
@@ -207,6 +205,14 @@ std::unique_ptr<DiscImage> DiscImage::Open(const std::string& hostPath, std::str
         return nullptr;
     }
     disc->length_ = static_cast<std::uint64_t>(st.st_size);
+    if (kind == ImageKind::Udf) {
+        if (!disc->ReadUdf(error)) return nullptr;
+        return disc;
+    }
+    if (!LibraryReady()) {
+        error = hostPath + ": the ISO 9660 reader could not start";
+        return nullptr;
+    }
 
     Import in;
     DirectoryReads* reads = nullptr;

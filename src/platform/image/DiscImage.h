@@ -1,5 +1,5 @@
 // A disc image file read as the disc it holds, without mounting it: the directory through the
-// ISO 9660 reader, the files' data straight from their extents in the image.
+// ISO 9660 or UDF reader, the files' data straight from their extents in the image.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +27,7 @@ ImageKind DetectImage(const std::string& hostPath);
 struct ImageExtent {
     std::uint64_t offset = 0;
     std::uint64_t bytes = 0;
+    bool zeros = false;  // space the file holds but never had written: it reads as zeros
 };
 
 class DiscImage {
@@ -74,6 +75,8 @@ class DiscImage {
 
   private:
     DiscImage() = default;
+    // The tree of a UDF volume, read into the entries.
+    bool ReadUdf(std::string& error);
 
     std::string hostPath_;
     std::string volumeId_;
