@@ -219,6 +219,32 @@ TEST_F(DiscImageTest, TheBootCatalogOfABootableDiscIsAFile) {
     EXPECT_EQ(ReadAll("Q:\\boot.cat"), raw);
 }
 
+// A zisofs file is read decompressed, as the kernel shows it; a cut in its blocks is a read error.
+TEST_F(DiscImageTest, ACompressedFileReadsAsTheKernelShowsIt) {
+    std::string text;
+    for (int i = 0; i < 20000; ++i) text += "line " + std::to_string(i) + " of a long text\n";
+    tree.WriteFile("TEXT.TXT", text);
+    const std::string whole = out.Host("zisofs.img");
+    int status = -1;
+    const std::string log = test::RunHost("xorriso -outdev " + test::ShellQuote(whole) + " -map " +
+                                              test::ShellQuote(tree.root()) +
+                                              " / -set_filter_r --zisofs / -- -commit 2>&1",
+                                          &status);
+    ASSERT_EQ(status, 0) << log;
+    Use(whole);
+    EXPECT_EQ(fs->SizeOf("Q:\\TEXT.TXT"), text.size());
+    EXPECT_EQ(ReadAll("Q:\\TEXT.TXT"), text);
+
+    const test::ImageExtent at = test::FileExtent(whole, "/TEXT.TXT");
+    test::CutImage(whole, out.Host("cut.img"), at.Start() + 20000);
+    images.Clear();
+    Use(out.Host("cut.img"));
+    bool failed = false;
+    const std::string part = ReadAll("Q:\\TEXT.TXT", &failed);
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(part, text.substr(0, part.size()));
+}
+
 // ISO level 3 keeps a file over 4 GiB in several extents, one after the other in the file.
 TEST_F(DiscImageTest, AFileInSeveralExtentsIsReadWhole) {
     TempTree big;
