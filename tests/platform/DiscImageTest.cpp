@@ -249,6 +249,11 @@ TEST_F(DiscImageTest, ACompressedFileReadsAsTheKernelShowsIt) {
 TEST_F(DiscImageTest, AFileInSeveralExtentsIsReadWhole) {
     TempTree big;
     const std::uint64_t size = (std::uint64_t{4} << 30) + 5000;
+    // The image holds the file's zeros written out: it needs the room.
+    std::error_code ec;
+    if (std::filesystem::space(out.root(), ec).available < size + (std::uint64_t{1} << 30)) {
+        GTEST_SKIP() << "no room for a disc image of " << size << " bytes in " << out.root();
+    }
     big.WriteSparse("HUGE.BIN", size);
     {
         FILE* f = std::fopen(big.Host("HUGE.BIN").c_str(), "r+b");
