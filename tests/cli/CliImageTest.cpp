@@ -38,6 +38,7 @@ class CliImages : public ::testing::Test {
         }
         bad_.WritePattern("DIR/B.BIN", 300000, 8);
         std::filesystem::remove(bad_.Host("日本語.TXT"));
+        std::filesystem::create_symlink("A.TXT", bad_.Host("LINK"));
         BuildImage(source_.root(), Image("source"), "SOURCE");
         BuildImage(bad_.root(), Image("bad"), "BAD");
         const ImageExtent b = FileExtent(Image("source"), "/DIR/B.BIN");
@@ -81,6 +82,7 @@ TEST_F(CliImages, EveryCommandGivesTheVerdictsOfAMount) {
         EXPECT_EQ(runs[0][i].files, runs[1][i].files) << i << runs[0][i].output;
     }
     EXPECT_TRUE(runs[0][0].files.count(":\\日本語.TXT: File Not Found")) << runs[0][0].output;
+    EXPECT_TRUE(runs[0][0].files.count(":\\LINK: Extra link -> A.TXT")) << runs[0][0].output;
     EXPECT_TRUE(runs[0][1].files.count(":\\DIR\\B.BIN: binary mismatch C rd err"))
         << runs[0][1].output;
 
