@@ -159,18 +159,28 @@ TEST_F(DiscImageTest, ACutImageFailsReadsAsADamagedDiscDoes) {
 TEST_F(DiscImageTest, AUdfImageIsReadAsADriveAndFailsPastItsCut) {
     KORVANE_REQUIRE(test::UdfToolsProblem());
     tree.WritePattern("LATE/Z.BIN", 50000, 9);
+    // Made a link after the image is written: "..", "DATA", "A.BIN" as path components.
+    const std::string components(
+        "\x03\0\0\0\x05\x05\0\0\x08"
+        "DATA\x05\x06\0\0\x08"
+        "A.BIN",
+        23);
+    tree.WriteFile("DATA/UP", components);
     const std::string whole = Build(test::DiscFormat::Udf);
+    test::MakeUdfLink(whole, components.size());
     EXPECT_EQ(DetectImage(whole), ImageKind::Udf);
     Use(whole);
     EXPECT_EQ(images.Image('Q')->VolumeId(), "MY_LABEL");
-    // The tool that writes it leaves links out.
+    // The tool that writes it leaves links out; UP is made one.
     EXPECT_EQ(Listing("Q:\\"), (std::vector<Row>{{"DATA", true, 0},
                                                  {"EMPTY", true, 0},
                                                  {"LATE", true, 0},
                                                  {kLongName + ".txt", false, 4},
                                                  {"日本語のファイル.txt", false, 15}}));
     EXPECT_EQ(Listing("Q:\\DATA\\"),
-              (std::vector<Row>{{"A.BIN", false, 300000}, {"Mixed Case.txt", false, 5}}));
+              (std::vector<Row>{
+                  {"A.BIN", false, 300000}, {"Mixed Case.txt", false, 5}, {"UP", false, 0}}));
+    EXPECT_EQ(fs->LinkTarget("Q:\\DATA\\UP"), "../DATA/A.BIN");
     EXPECT_EQ(Listing("Q:\\EMPTY\\"), std::vector<Row>{});
     EXPECT_EQ(ReadAll("Q:\\DATA\\A.BIN"), PatternBytes(300000, 3));
     EXPECT_EQ(ReadAll("Q:\\日本語のファイル.txt"), "こんにちは");

@@ -55,6 +55,10 @@ enum class DiscFormat {
 
 // Why UDF images cannot be built here (no genisoimage), or empty text when they can.
 std::string UdfToolsProblem();
+// Makes the one file of a UDF image that is `bytes` long a symbolic link, whose target is the
+// file's data read as path components. The tool writes no links. Throws when no file, or more
+// than one, is that long.
+void MakeUdfLink(const std::string& image, std::uint64_t bytes);
 
 // Writes a disc image of the host folder `tree`. Throws std::runtime_error on failure.
 void BuildImage(const std::string& tree, const std::string& image, const std::string& label,

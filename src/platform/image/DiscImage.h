@@ -40,6 +40,7 @@ class DiscImage {
         std::vector<ImageExtent> extents;   // a file's data, several for a multi-extent file
         std::vector<std::size_t> children;  // a folder's entries, indices into the entry list
         std::string linkTarget{};           // a link's target text, as the disc holds it
+        bool unreadable = false;            // a link whose target could not be read
         // The data is compressed in zisofs blocks (Rock Ridge "ZF"), read as the kernel shows it:
         // decompressed, `size` bytes.
         bool zisofs = false;

@@ -30,7 +30,9 @@ class ImageAwareFileSystem : public FileSystem {
             const DiscImage::Entry& e = image->At(child);
             // A link is listed for what it is, as a mount of the disc lists it, never followed.
             if (e.isLink) {
-                out.push_back(DirEntry{e.name, false, 0, EntryKind::Link, e.linkTarget});
+                out.push_back(DirEntry{e.name, false, 0,
+                                       e.unreadable ? EntryKind::Unreadable : EntryKind::Link,
+                                       e.linkTarget});
             } else {
                 out.push_back(DirEntry{e.name, e.isFolder, e.isFolder ? 0 : e.size});
             }
@@ -43,7 +45,7 @@ class ImageAwareFileSystem : public FileSystem {
         auto image = ImageOf(path, rest);
         if (!image) return host_->LinkTarget(path);
         const DiscImage::Entry* entry = image->Find(rest, true);
-        if (entry == nullptr || !entry->isLink) return std::nullopt;
+        if (entry == nullptr || !entry->isLink || entry->unreadable) return std::nullopt;
         return entry->linkTarget;
     }
 

@@ -280,14 +280,21 @@ bool UdfTree::List(const unsigned char* folder, std::uint64_t entryAt, udf_diren
             }
             case ICBTAG_FILE_TYPE_REGULAR:
                 entry.size = Le64(fe + kInfoLengthAt);
-                if (!Extents(fe, at, entry.extents)) ok = false;
+                if (!Extents(fe, at, entry.extents)) {
+                    // Where its data lies cannot be read: the file is a read error, as on a
+                    // damaged disc, from where the image ends.
+                    entry.extents.assign(1, ImageExtent{length_, entry.size, false});
+                }
                 break;
             case ICBTAG_FILE_TYPE_SYMLINK: {
                 entry.isLink = true;
                 std::vector<ImageExtent> target;
                 std::string data;
-                if (!Extents(fe, at, target) || !Data(target, data)) ok = false;
-                entry.linkTarget = DecodeLinkTarget(data);
+                if (Extents(fe, at, target) && Data(target, data)) {
+                    entry.linkTarget = DecodeLinkTarget(data);
+                } else {
+                    entry.unreadable = true;
+                }
                 break;
             }
             default:
