@@ -34,6 +34,9 @@ constexpr std::size_t kExtentHeaderBytes = 24;
 constexpr std::uint64_t kNowhere = ~std::uint64_t{0};
 // A file whose descriptors go on over more blocks than this is taken for a damaged disc.
 constexpr int kMaxDescriptorBlocks = 4096;
+// Folders within folders deeper than this are taken for a damaged disc (one whose folder leads
+// back to one it lies in would never end).
+constexpr std::size_t kMaxDepth = 1000;
 
 std::uint32_t Le16(const unsigned char* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8;
@@ -154,6 +157,8 @@ class UdfTree {
     udf_t* udf_ = nullptr;
     std::uint64_t partitionAt_ = 0;  // the partition's first byte in the image
     bool unknownLayout_ = false;     // a folder is kept in a form the library does not list
+    std::size_t depth_ = 0;          // of the folder being listed
+    std::string entryBlock_ = std::string(UDF_BLOCKSIZE, '\0');
 };
 
 bool UdfTree::Extents(const unsigned char* fe, std::uint64_t entryAt,
@@ -213,7 +218,7 @@ bool UdfTree::Extents(const unsigned char* fe, std::uint64_t entryAt,
 
 bool UdfTree::Data(const std::vector<ImageExtent>& extents, std::string& out) const {
     for (const ImageExtent& e : extents) {
-        if (e.bytes > length_) return false;
+        if (out.size() + e.bytes > length_) return false;  // more than the whole image holds
         const std::size_t at = out.size();
         out.resize(at + e.bytes, '\0');
         if (!e.zeros &&
@@ -245,10 +250,11 @@ bool UdfTree::List(const unsigned char* folder, std::uint64_t entryAt, udf_diren
         }
         if ((r[at + 18] & UDF_FILE_DELETED) == 0) {
             ++recorded;
-            unsigned char block[UDF_BLOCKSIZE];
+            auto* block = reinterpret_cast<unsigned char*>(entryBlock_.data());
             const std::uint64_t fe =
                 partitionAt_ + std::uint64_t{Le32(r + at + 24)} * UDF_BLOCKSIZE;
-            if ((r[at + 18] & UDF_FILE_PARENT) == 0 && !ReadAll(fd_, fe, block, sizeof block)) {
+            if ((r[at + 18] & UDF_FILE_PARENT) == 0 &&
+                !ReadAll(fd_, fe, block, entryBlock_.size())) {
                 entriesRead = false;
             }
         }
@@ -272,7 +278,12 @@ bool UdfTree::List(const unsigned char* folder, std::uint64_t entryAt, udf_diren
                 entries.push_back(std::move(entry));
                 entries[index].children.push_back(child);
                 udf_dirent_t* inside = udf_opendir(d);
-                if (inside == nullptr || !List(fe, at, inside, child, entries)) {
+                ++depth_;
+                const bool entered = inside != nullptr && depth_ <= kMaxDepth &&
+                                     List(fe, at, inside, child, entries);
+                if (inside != nullptr && depth_ > kMaxDepth) udf_dirent_free(inside);
+                --depth_;
+                if (!entered) {
                     ok = false;
                     break;
                 }
