@@ -31,7 +31,7 @@ void PutLine(const std::string& line) {
 // cannot be read (the comparison then goes on without names).
 std::vector<SectorFile> FilesOf(const std::string& imagePath) {
     std::vector<SectorFile> files;
-    if (DetectImage(imagePath) != ImageKind::Iso9660) return files;
+    if (DetectImage(imagePath) == ImageKind::None) return files;
     std::string error;
     const std::unique_ptr<DiscImage> disc = DiscImage::Open(imagePath, error);
     if (!disc) {
@@ -41,6 +41,7 @@ std::vector<SectorFile> FilesOf(const std::string& imagePath) {
     for (const DiscImage::Placed& placed : disc->AllFiles()) {
         SectorFile file{placed.path, {}};
         for (const ImageExtent& e : placed.entry->extents) {
+            if (e.zeros) continue;  // space never written lies in no sector
             file.spans.push_back(
                 {e.offset / kDiscSector, (e.bytes + kDiscSector - 1) / kDiscSector});
         }

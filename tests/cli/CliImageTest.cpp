@@ -10,30 +10,12 @@
 #include <sstream>
 #include <string>
 
+#include "cli/CliRun.h"
 #include "support/DiscImage.h"
 #include "support/TempTree.h"
 
 namespace korvane::test {
 namespace {
-
-struct CliResult {
-    int code = -1;
-    std::set<std::string> files;  // the per-file lines without their drive letter
-    std::string output;
-};
-
-CliResult Cli(const std::string& args) {
-    const char* program = std::getenv("KORVANE_CLI");
-    CliResult run;
-    run.output =
-        RunHost(ShellQuote(program ? program : "korvane-cli") + " " + args + " 2>&1", &run.code);
-    std::istringstream lines(run.output);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.size() > 3 && line.compare(1, 2, ":\\") == 0) run.files.insert(line.substr(1));
-    }
-    return run;
-}
 
 // The first line of the output that starts with `head`, or empty text.
 std::string LineOf(const std::string& output, const std::string& head) {
@@ -56,10 +38,13 @@ class CliImages : public ::testing::Test {
         }
         bad_.WritePattern("DIR/B.BIN", 300000, 8);
         std::filesystem::remove(bad_.Host("日本語.TXT"));
+        std::filesystem::create_symlink("A.TXT", bad_.Host("LINK"));
         BuildImage(source_.root(), Image("source"), "SOURCE");
         BuildImage(bad_.root(), Image("bad"), "BAD");
         const ImageExtent b = FileExtent(Image("source"), "/DIR/B.BIN");
         CutImage(Image("source"), Image("cut"), b.Start() + b.bytes / 2);
+        if (UdfToolsProblem().empty())
+            BuildImage(source_.root(), Image("udf"), "UDF", DiscFormat::Udf);
     }
     void SetUp() override { KORVANE_REQUIRE_DISC_TOOLS(); }
 
@@ -79,7 +64,7 @@ class CliImages : public ::testing::Test {
 TempTree CliImages::work_, CliImages::source_, CliImages::bad_;
 
 TEST_F(CliImages, EveryCommandGivesTheVerdictsOfAMount) {
-    std::vector<CliResult> runs[2];
+    std::vector<CliRun> runs[2];
     for (bool mounted : {false, true}) {
         const std::string list = ShellQuote(out_.Host(mounted ? "m.txt" : "i.txt"));
         runs[mounted].push_back(
@@ -97,20 +82,32 @@ TEST_F(CliImages, EveryCommandGivesTheVerdictsOfAMount) {
         EXPECT_EQ(runs[0][i].files, runs[1][i].files) << i << runs[0][i].output;
     }
     EXPECT_TRUE(runs[0][0].files.count(":\\日本語.TXT: File Not Found")) << runs[0][0].output;
+    EXPECT_TRUE(runs[0][0].files.count(":\\LINK: Extra link -> A.TXT")) << runs[0][0].output;
     EXPECT_TRUE(runs[0][1].files.count(":\\DIR\\B.BIN: binary mismatch C rd err"))
         << runs[0][1].output;
 
     // A name ending in .iso is not what makes an image, nor is an image refused for its name.
     std::filesystem::copy_file(Image("source"), out_.Host("disc.bin"));
     EXPECT_EQ(Cli("readtest " + ShellQuote(out_.Host("disc.bin"))).code, 0);
-    const CliResult text = Cli("readtest " + ShellQuote(out_.WriteFile("text.iso", "not a disc")));
+    const CliRun text = Cli("readtest " + ShellQuote(out_.WriteFile("text.iso", "not a disc")));
     EXPECT_EQ(text.code, 2) << text.output;
 
     EXPECT_EQ(Cli("compare " + Arg("source", false) + " " + Arg("source", false)).code, 2);
-    const CliResult swap = Cli("compare --swap " + Arg("source", false) + " --swap-command true");
+    const CliRun swap = Cli("compare --swap " + Arg("source", false) + " --swap-command true");
     EXPECT_EQ(swap.code, 2);
     EXPECT_NE(swap.output.find("an image file cannot be exchanged"), std::string::npos)
         << swap.output;
+}
+
+// No mount of a UDF disc can be made here: it is held against the same files as ISO 9660.
+TEST_F(CliImages, AUdfImageGivesTheVerdictsOfTheSameFilesInIso9660) {
+    KORVANE_REQUIRE(UdfToolsProblem());
+    const CliRun same = Cli("compare " + Arg("udf", false) + " " + Arg("source", false));
+    EXPECT_EQ(same.code, 0) << same.output;
+    const CliRun iso = Cli("compare " + Arg("source", false) + " " + Arg("bad", false));
+    const CliRun udf = Cli("compare " + Arg("udf", false) + " " + Arg("bad", false));
+    EXPECT_EQ(udf.code, iso.code) << udf.output;
+    EXPECT_EQ(udf.files, iso.files) << udf.output;
 }
 
 TEST_F(CliImages, SectorsNameTheFileOfAChangedByteAndIgnorePadding) {
@@ -122,7 +119,7 @@ TEST_F(CliImages, SectorsNameTheFileOfAChangedByteAndIgnorePadding) {
         f.seekp(static_cast<std::streamoff>(b.Start() + 5000));
         f.put('\x5a' ^ PatternBytes(5001, 7)[5000]);
     }
-    const CliResult differ =
+    const CliRun differ =
         Cli("compare --sectors " + ShellQuote(changed) + " " + Arg("source", false));
     EXPECT_EQ(differ.code, 1) << differ.output;
     const std::string sector = std::to_string(b.lba + 2);
@@ -136,14 +133,12 @@ TEST_F(CliImages, SectorsNameTheFileOfAChangedByteAndIgnorePadding) {
     const std::string padded = out_.Host("padded.iso");
     std::filesystem::copy_file(Image("source"), padded);
     std::filesystem::resize_file(padded, std::filesystem::file_size(padded) + 300 * 2048);
-    const CliResult same =
-        Cli("compare --sectors " + ShellQuote(padded) + " " + Arg("source", false));
+    const CliRun same = Cli("compare --sectors " + ShellQuote(padded) + " " + Arg("source", false));
     EXPECT_EQ(same.code, 0) << same.output;
     EXPECT_NE(same.output.find(" 0 differ, 0 missing, 0 read errors: 正常に終了しました"),
               std::string::npos)
         << same.output;
-    const CliResult cut =
-        Cli("compare --sectors " + Arg("cut", false) + " " + Arg("source", false));
+    const CliRun cut = Cli("compare --sectors " + Arg("cut", false) + " " + Arg("source", false));
     EXPECT_EQ(cut.code, 1) << cut.output;
     EXPECT_NE(LineOf(cut.output, "missing: ").find(", past the end of SOURCE: "), std::string::npos)
         << cut.output;
@@ -162,8 +157,8 @@ TEST_F(CliImages, SectorsReportTheUnreadableSectorsOfADevice) {
     faults.eioFile = "sr0";
     faults.eioAt = eio;
     FaultyDrive drive(drives_, 'E', disc.root(), faults);
-    const CliResult run = Cli("compare --sectors " + ShellQuote(drive.mountPoint() + "/sr0") + " " +
-                              Arg("source", false));
+    const CliRun run = Cli("compare --sectors " + ShellQuote(drive.mountPoint() + "/sr0") + " " +
+                           Arg("source", false));
     EXPECT_EQ(run.code, 1) << run.output;
     // The sectors before the fault were read one by one after the large read failed.
     const std::uint64_t first = eio / 2048, last = size / 2048 - 1;

@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "cli/CliRun.h"
 #include "support/DiscImage.h"
 #include "support/TempTree.h"
 
@@ -27,29 +28,6 @@ class OwnDiscsOnly : public ::testing::Environment {
 };
 const ::testing::Environment* const kOwnDiscsOnly =
     ::testing::AddGlobalTestEnvironment(new OwnDiscsOnly);
-
-struct CliRun {
-    int code = -1;
-    std::set<std::string> files;  // the per-file lines, drive letter cut off: ":\DIR\B.BIN: OK"
-    std::string output;
-};
-
-std::string Program() {
-    const char* program = std::getenv("KORVANE_CLI");
-    return ShellQuote(program ? program : "korvane-cli");
-}
-
-// `before` goes ahead of the program on the shell's line: "cd DIR && ", "VAR=value ".
-CliRun Cli(const std::string& args, const std::string& before = {}) {
-    CliRun run;
-    run.output = RunHost(before + Program() + " " + args + " 2>&1", &run.code);
-    std::istringstream lines(run.output);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.size() > 3 && line.compare(1, 2, ":\\") == 0) run.files.insert(line.substr(1));
-    }
-    return run;
-}
 
 // The source, a good and a bad copy of it, and the source cut short inside DIR/B.BIN.
 class CliDiscs : public ::testing::Test {

@@ -84,15 +84,27 @@ class DiscImageTest : public ::testing::Test {
     std::unique_ptr<FileSystem> fs = MakeImageAwareFileSystem(drives, images);
 };
 
-TEST_F(DiscImageTest, ShowsRockRidgeNamesSizesAndFoldersAndNoLinks) {
+TEST_F(DiscImageTest, ShowsRockRidgeNamesSizesFoldersAndLinks) {
     Use(Build(test::DiscFormat::JolietRockRidge));
     EXPECT_EQ(images.Image('Q')->VolumeId(), "MY_LABEL");
     EXPECT_EQ(Listing("Q:\\"), (std::vector<Row>{{"DATA", true, 0},
                                                  {"EMPTY", true, 0},
+                                                 {"LINK", false, 0},
                                                  {kLongName + ".txt", false, 4},
                                                  {"日本語のファイル.txt", false, 15}}));
     EXPECT_EQ(Listing("Q:\\DATA\\"),
-              (std::vector<Row>{{"A.BIN", false, 300000}, {"Mixed Case.txt", false, 5}}));
+              (std::vector<Row>{
+                  {"A.BIN", false, 300000}, {"Mixed Case.txt", false, 5}, {"OUTSIDE", false, 0}}));
+    // Links are listed as links with their targets, as a mount of the disc lists them.
+    std::vector<DirEntry> data;
+    ASSERT_TRUE(fs->ListFolder("Q:\\DATA\\", data));
+    const auto outside = std::find_if(data.begin(), data.end(),
+                                      [](const DirEntry& e) { return e.name == "OUTSIDE"; });
+    ASSERT_NE(outside, data.end());
+    EXPECT_EQ(outside->kind, EntryKind::Link);
+    EXPECT_EQ(outside->linkTarget, "/etc/hostname");
+    EXPECT_EQ(fs->LinkTarget("Q:\\LINK"), "DATA/A.BIN");
+    EXPECT_EQ(fs->LinkTarget("Q:\\DATA\\A.BIN"), std::nullopt);
     EXPECT_EQ(Listing("Q:\\EMPTY\\"), std::vector<Row>{});
     EXPECT_EQ(ReadAll("Q:\\DATA\\A.BIN"), PatternBytes(300000, 3));
     EXPECT_EQ(ReadAll("Q:\\日本語のファイル.txt"), "こんにちは");
@@ -143,6 +155,54 @@ TEST_F(DiscImageTest, ACutImageFailsReadsAsADamagedDiscDoes) {
     }
 }
 
+// A UDF disc is read as a drive like an ISO 9660 one, and fails past a cut as a damaged disc does.
+TEST_F(DiscImageTest, AUdfImageIsReadAsADriveAndFailsPastItsCut) {
+    KORVANE_REQUIRE(test::UdfToolsProblem());
+    tree.WritePattern("LATE/Z.BIN", 50000, 9);
+    // Made a link after the image is written: "..", "DATA", "A.BIN" as path components.
+    const std::string components(
+        "\x03\0\0\0\x05\x05\0\0\x08"
+        "DATA\x05\x06\0\0\x08"
+        "A.BIN",
+        23);
+    tree.WriteFile("DATA/UP", components);
+    const std::string whole = Build(test::DiscFormat::Udf);
+    test::MakeUdfLink(whole, components.size());
+    EXPECT_EQ(DetectImage(whole), ImageKind::Udf);
+    Use(whole);
+    EXPECT_EQ(images.Image('Q')->VolumeId(), "MY_LABEL");
+    // The tool that writes it leaves links out; UP is made one.
+    EXPECT_EQ(Listing("Q:\\"), (std::vector<Row>{{"DATA", true, 0},
+                                                 {"EMPTY", true, 0},
+                                                 {"LATE", true, 0},
+                                                 {kLongName + ".txt", false, 4},
+                                                 {"日本語のファイル.txt", false, 15}}));
+    EXPECT_EQ(Listing("Q:\\DATA\\"),
+              (std::vector<Row>{
+                  {"A.BIN", false, 300000}, {"Mixed Case.txt", false, 5}, {"UP", false, 0}}));
+    EXPECT_EQ(fs->LinkTarget("Q:\\DATA\\UP"), "../DATA/A.BIN");
+    EXPECT_EQ(Listing("Q:\\EMPTY\\"), std::vector<Row>{});
+    EXPECT_EQ(ReadAll("Q:\\DATA\\A.BIN"), PatternBytes(300000, 3));
+    EXPECT_EQ(ReadAll("Q:\\日本語のファイル.txt"), "こんにちは");
+
+    std::string bytes;
+    ASSERT_TRUE(fs->ReadWhole(whole, bytes));
+    const std::size_t a = bytes.find(PatternBytes(4096, 3));
+    const std::size_t z = bytes.find(PatternBytes(4096, 9));
+    ASSERT_NE(a, std::string::npos);
+    ASSERT_NE(z, std::string::npos);
+    ASSERT_GT(z, a + 100000);
+    test::CutImage(whole, out.Host("cut.img"), a + 100000);
+    images.Clear();
+    Use(out.Host("cut.img"));
+    bool failed = false;
+    EXPECT_EQ(ReadAll("Q:\\DATA\\A.BIN", &failed), PatternBytes(100000, 3));
+    EXPECT_TRUE(failed);
+    failed = false;
+    EXPECT_EQ(ReadAll("Q:\\LATE\\Z.BIN", &failed), "");
+    EXPECT_TRUE(failed);
+}
+
 // The boot catalog is a file in the kernel's listing, though the library keeps it apart.
 TEST_F(DiscImageTest, TheBootCatalogOfABootableDiscIsAFile) {
     tree.WritePattern("boot.img", 2048, 5);
@@ -169,10 +229,41 @@ TEST_F(DiscImageTest, TheBootCatalogOfABootableDiscIsAFile) {
     EXPECT_EQ(ReadAll("Q:\\boot.cat"), raw);
 }
 
+// A zisofs file is read decompressed, as the kernel shows it; a cut in its blocks is a read error.
+TEST_F(DiscImageTest, ACompressedFileReadsAsTheKernelShowsIt) {
+    std::string text;
+    for (int i = 0; i < 20000; ++i) text += "line " + std::to_string(i) + " of a long text\n";
+    tree.WriteFile("TEXT.TXT", text);
+    const std::string whole = out.Host("zisofs.img");
+    int status = -1;
+    const std::string log = test::RunHost("xorriso -outdev " + test::ShellQuote(whole) + " -map " +
+                                              test::ShellQuote(tree.root()) +
+                                              " / -set_filter_r --zisofs / -- -commit 2>&1",
+                                          &status);
+    ASSERT_EQ(status, 0) << log;
+    Use(whole);
+    EXPECT_EQ(fs->SizeOf("Q:\\TEXT.TXT"), text.size());
+    EXPECT_EQ(ReadAll("Q:\\TEXT.TXT"), text);
+
+    const test::ImageExtent at = test::FileExtent(whole, "/TEXT.TXT");
+    test::CutImage(whole, out.Host("cut.img"), at.Start() + 20000);
+    images.Clear();
+    Use(out.Host("cut.img"));
+    bool failed = false;
+    const std::string part = ReadAll("Q:\\TEXT.TXT", &failed);
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(part, text.substr(0, part.size()));
+}
+
 // ISO level 3 keeps a file over 4 GiB in several extents, one after the other in the file.
 TEST_F(DiscImageTest, AFileInSeveralExtentsIsReadWhole) {
     TempTree big;
     const std::uint64_t size = (std::uint64_t{4} << 30) + 5000;
+    // The image holds the file's zeros written out: it needs the room.
+    std::error_code ec;
+    if (std::filesystem::space(out.root(), ec).available < size + (std::uint64_t{1} << 30)) {
+        GTEST_SKIP() << "no room for a disc image of " << size << " bytes in " << out.root();
+    }
     big.WriteSparse("HUGE.BIN", size);
     {
         FILE* f = std::fopen(big.Host("HUGE.BIN").c_str(), "r+b");
@@ -223,10 +314,14 @@ TEST_F(DiscImageTest, TellsImagesByTheirContentNotTheirName) {
     EXPECT_FALSE(images.Add('R', out.Host("text.iso"), error));
     EXPECT_NE(error.find("not a disc image"), std::string::npos) << error;
 
-    // A UDF image is known for what it is, and refused plainly rather than read wrongly.
+    // A UDF image is known for what it is; of a revision the reader does not know, it is refused
+    // plainly rather than read wrongly or taken for a damaged disc.
     int status = -1;
     const std::string udf = out.Host("udf.img");
-    test::RunHost("truncate -s 4M " + udf + " && mkudffs -b 2048 " + udf + " >/dev/null 2>&1",
+    const std::string older = out.Host("udf150.img");
+    test::RunHost("truncate -s 4M " + udf + " " + older + " && mkudffs -b 2048 " + udf +
+                      " >/dev/null 2>&1 && mkudffs -b 2048 -r 0x0150 -l OLDER " + older +
+                      " >/dev/null 2>&1",
                   &status);
     if (status != 0) {
         if (test::UnderCi()) ADD_FAILURE() << "mkudffs (udftools) is missing";
@@ -234,7 +329,13 @@ TEST_F(DiscImageTest, TellsImagesByTheirContentNotTheirName) {
     }
     EXPECT_EQ(DetectImage(udf), ImageKind::Udf);
     EXPECT_FALSE(images.Add('R', udf, error));
-    EXPECT_NE(error.find("UDF images without ISO 9660 names are not read yet"), std::string::npos)
+    EXPECT_NE(error.find("UDF discs of revision 2.00 and later are not read yet"),
+              std::string::npos)
+        << error;
+    // Its root folder lies inside the root's file entry, where the reader lists nothing.
+    EXPECT_FALSE(images.Add('S', older, error));
+    EXPECT_NE(error.find("this UDF disc keeps its folders in a form not read yet"),
+              std::string::npos)
         << error;
 }
 

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -197,8 +198,85 @@ std::string RunHost(const std::string& commandLine, int* status) {
     return output;
 }
 
+std::string UdfToolsProblem() {
+    return OnPath("genisoimage") ? std::string() : "missing genisoimage";
+}
+
+namespace {
+
+// A disc of UDF alone: a UDF bridge image whose ISO 9660 descriptors give way to the UDF ones,
+// so that the ISO 9660 directory, still in the image, is found by no reader.
+void BuildUdfImage(const std::string& tree, const std::string& image, const std::string& label) {
+    int status = 0;
+    const std::string output =
+        RunHost("genisoimage -quiet -udf -input-charset utf-8 -V " + ShellQuote(label) + " -o " +
+                    ShellQuote(image) + " " + ShellQuote(tree) + " 2>&1",
+                &status);
+    if (status != 0) {
+        throw std::runtime_error("genisoimage could not build " + image + ":\n" + output);
+    }
+    std::fstream f(image, std::ios::in | std::ios::out | std::ios::binary);
+    // From sector 16: the ISO 9660 descriptors, then the UDF recognition sequence of 3 sectors.
+    std::string sectors(8 * kBlock, '\0');
+    f.seekg(16 * kBlock);
+    f.read(sectors.data(), static_cast<std::streamsize>(sectors.size()));
+    const std::size_t udf = sectors.find("BEA01");
+    if (!f || udf == std::string::npos || udf % kBlock != 1) {
+        throw std::runtime_error(image + " has no UDF recognition sequence");
+    }
+    // The sectors from 16 to the old sequence's end, and no further, are written.
+    std::string moved = sectors.substr(udf - 1, 3 * kBlock);
+    moved.resize(udf - 1 + 3 * kBlock, '\0');
+    f.seekp(16 * kBlock);
+    f.write(moved.data(), static_cast<std::streamsize>(moved.size()));
+    if (!f) throw std::runtime_error("cannot rewrite " + image);
+}
+
+std::uint16_t Crc16(const unsigned char* p, std::size_t n) {
+    std::uint16_t crc = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        crc = static_cast<std::uint16_t>(crc ^ (p[i] << 8));
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = static_cast<std::uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
+        }
+    }
+    return crc;
+}
+
+}  // namespace
+
+void MakeUdfLink(const std::string& image, std::uint64_t bytes) {
+    std::fstream f(image, std::ios::in | std::ios::out | std::ios::binary);
+    std::string disc((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    auto* d = reinterpret_cast<unsigned char*>(disc.data());
+    std::size_t found = std::string::npos;
+    for (std::size_t at = 0; at + kBlock <= disc.size(); at += kBlock) {
+        // A file entry (tag 261) of a regular file (type 5) that long.
+        if (d[at] != 5 || d[at + 1] != 1 || d[at + 27] != 5 || Le32(d + at + 56) != bytes ||
+            Le32(d + at + 60) != 0) {
+            continue;
+        }
+        if (found != std::string::npos) throw std::runtime_error("two files that long");
+        found = at;
+    }
+    if (found == std::string::npos) throw std::runtime_error(image + " holds no file that long");
+    unsigned char* fe = d + found;
+    fe[27] = 12;
+    const std::size_t crcLength = fe[10] | std::size_t{fe[11]} << 8;
+    const std::uint16_t crc = Crc16(fe + 16, crcLength);
+    fe[8] = static_cast<unsigned char>(crc);
+    fe[9] = static_cast<unsigned char>(crc >> 8);
+    unsigned sum = 0;
+    for (int i = 0; i < 16; ++i) sum += i == 4 ? 0 : fe[i];
+    fe[4] = static_cast<unsigned char>(sum);
+    f.seekp(static_cast<std::streamoff>(found));
+    f.write(reinterpret_cast<const char*>(fe), kBlock);
+    if (!f) throw std::runtime_error("cannot rewrite " + image);
+}
+
 void BuildImage(const std::string& tree, const std::string& image, const std::string& label,
                 DiscFormat format) {
+    if (format == DiscFormat::Udf) return BuildUdfImage(tree, image, label);
     std::string command = "xorriso -as mkisofs -input-charset UTF-8 ";
     // Rock Ridge is on unless turned off.
     command +=

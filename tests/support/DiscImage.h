@@ -50,9 +50,17 @@ enum class DiscFormat {
     JolietOnly,       // Windows names only
     Plain,            // bare ISO 9660 names ("A.BIN;1")
     Level3,           // Joliet and Rock Ridge, files over 4 GiB in several extents
+    Udf,              // UDF alone, no ISO 9660 directory; links are left out
 };
 
-// Writes an ISO 9660 image of the host folder `tree`. Throws std::runtime_error on failure.
+// Why UDF images cannot be built here (no genisoimage), or empty text when they can.
+std::string UdfToolsProblem();
+// Makes the one file of a UDF image that is `bytes` long a symbolic link, whose target is the
+// file's data read as path components. The tool writes no links. Throws when no file, or more
+// than one, is that long.
+void MakeUdfLink(const std::string& image, std::uint64_t bytes);
+
+// Writes a disc image of the host folder `tree`. Throws std::runtime_error on failure.
 void BuildImage(const std::string& tree, const std::string& image, const std::string& label,
                 DiscFormat format = DiscFormat::JolietRockRidge);
 

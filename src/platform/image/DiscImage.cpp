@@ -13,6 +13,7 @@
 
 extern "C" {
 #include <libisofs/libisofs.h>
+#include <zlib.h>
 }
 
 namespace korvane {
@@ -72,6 +73,12 @@ class ImageDataFile : public File {
             }
             const std::size_t ask = static_cast<std::size_t>(
                 std::min<std::uint64_t>({n - got, e.bytes - inExtent_, kMaxReadChunk}));
+            if (e.zeros) {
+                std::memset(bytes + got, 0, ask);
+                got += ask;
+                inExtent_ += ask;
+                continue;
+            }
             const ssize_t r =
                 ::pread(fd_, bytes + got, ask, static_cast<off_t>(e.offset + inExtent_));
             if (r < 0 && errno == EINTR) continue;
@@ -96,6 +103,118 @@ class ImageDataFile : public File {
     const DiscImage::Entry& entry_;
     std::size_t extent_ = 0;
     std::uint64_t inExtent_ = 0;
+    std::uint64_t position_ = 0;
+    bool failed_ = false;
+};
+
+// A zisofs file: a header, a table of where each block's compressed data starts, and the blocks,
+// each compressed on its own (an empty one holds zeros). A block that cannot be read or does not
+// decompress to its length is the damaged disc's read error.
+class ZisofsFile : public File {
+  public:
+    ZisofsFile(int fd, const DiscImage::Entry& entry) : fd_(fd), entry_(entry) {}
+
+    std::size_t Read(void* buffer, std::size_t n) override {
+        auto* bytes = static_cast<char*>(buffer);
+        std::size_t got = 0;
+        while (got < n && !failed_ && position_ + got < entry_.size) {
+            if (inBlock_ == block_.size() && !NextBlock()) {
+                failed_ = true;
+                break;
+            }
+            const std::size_t take = std::min(n - got, block_.size() - inBlock_);
+            std::memcpy(bytes + got, block_.data() + inBlock_, take);
+            inBlock_ += take;
+            got += take;
+        }
+        position_ += got;
+        return got;
+    }
+
+    std::uint64_t Position() const override { return position_; }
+    std::uint64_t Size() const override { return entry_.size; }
+
+  private:
+    static constexpr std::size_t kHeaderBytes = 16;
+
+    // `n` bytes of the compressed data from `offset`, over the file's extents.
+    bool ReadStored(std::uint64_t offset, char* into, std::size_t n) const {
+        for (const ImageExtent& e : entry_.extents) {
+            if (n == 0) break;
+            if (offset >= e.bytes) {
+                offset -= e.bytes;
+                continue;
+            }
+            const std::size_t take =
+                static_cast<std::size_t>(std::min<std::uint64_t>(n, e.bytes - offset));
+            if (!ReadAt(fd_, e.offset + offset, into, take)) return false;
+            into += take;
+            n -= take;
+            offset = 0;
+        }
+        return n == 0;
+    }
+
+    bool ReadTable() {
+        unsigned char head[kHeaderBytes];
+        static constexpr unsigned char kMagic[8] = {0x37, 0xE4, 0x53, 0x96, 0xC9, 0xDB, 0xD6, 0x07};
+        if (!ReadStored(0, reinterpret_cast<char*>(head), sizeof head) ||
+            std::memcmp(head, kMagic, sizeof kMagic) != 0 || head[12] != kHeaderBytes / 4 ||
+            head[13] < 15 || head[13] > 17) {
+            return false;
+        }
+        const std::uint64_t size = std::uint64_t{head[8]} | std::uint64_t{head[9]} << 8 |
+                                   std::uint64_t{head[10]} << 16 | std::uint64_t{head[11]} << 24;
+        if (size != entry_.size) return false;
+        blockBytes_ = std::size_t{1} << head[13];
+        const std::uint64_t blocks = (size + blockBytes_ - 1) / blockBytes_;
+        std::string table(static_cast<std::size_t>((blocks + 1) * 4), '\0');
+        if (!ReadStored(kHeaderBytes, table.data(), table.size())) return false;
+        const auto* p = reinterpret_cast<const unsigned char*>(table.data());
+        for (std::size_t i = 0; i + 3 < table.size(); i += 4) {
+            const std::uint32_t at = static_cast<std::uint32_t>(p[i]) |
+                                     static_cast<std::uint32_t>(p[i + 1]) << 8 |
+                                     static_cast<std::uint32_t>(p[i + 2]) << 16 |
+                                     static_cast<std::uint32_t>(p[i + 3]) << 24;
+            if (!starts_.empty() && at < starts_.back()) return false;
+            starts_.push_back(at);
+        }
+        return true;
+    }
+
+    bool NextBlock() {
+        if (starts_.empty() && !ReadTable()) return false;
+        if (next_ + 1 >= starts_.size()) return false;
+        const std::uint64_t left = entry_.size - std::uint64_t{next_} * blockBytes_;
+        const std::size_t length =
+            static_cast<std::size_t>(std::min<std::uint64_t>(left, blockBytes_));
+        const std::size_t stored = starts_[next_ + 1] - starts_[next_];
+        block_.assign(length, '\0');
+        inBlock_ = 0;
+        if (stored != 0) {
+            // zlib never makes a block much longer than its data.
+            if (stored > 2 * blockBytes_) return false;
+            std::string packed(stored, '\0');
+            if (!ReadStored(starts_[next_], packed.data(), stored)) return false;
+            uLongf out = static_cast<uLongf>(length);
+            if (uncompress(reinterpret_cast<Bytef*>(block_.data()), &out,
+                           reinterpret_cast<const Bytef*>(packed.data()),
+                           static_cast<uLong>(stored)) != Z_OK ||
+                out != length) {
+                return false;
+            }
+        }
+        ++next_;
+        return true;
+    }
+
+    int fd_;
+    const DiscImage::Entry& entry_;
+    std::size_t blockBytes_ = 0;
+    std::vector<std::uint32_t> starts_;  // where each block's data starts, and the end
+    std::size_t next_ = 0;
+    std::string block_;
+    std::size_t inBlock_ = 0;
     std::uint64_t position_ = 0;
     bool failed_ = false;
 };
@@ -186,16 +305,8 @@ DiscImage::~DiscImage() {
 
 std::unique_ptr<DiscImage> DiscImage::Open(const std::string& hostPath, std::string& error) {
     const ImageKind kind = DetectImage(hostPath);
-    if (kind == ImageKind::Udf) {
-        error = hostPath + ": UDF images without ISO 9660 names are not read yet";
-        return nullptr;
-    }
-    if (kind != ImageKind::Iso9660) {
+    if (kind == ImageKind::None) {
         error = hostPath + ": not a disc image";
-        return nullptr;
-    }
-    if (!LibraryReady()) {
-        error = hostPath + ": the ISO 9660 reader could not start";
         return nullptr;
     }
     std::unique_ptr<DiscImage> disc(new DiscImage());
@@ -207,6 +318,14 @@ std::unique_ptr<DiscImage> DiscImage::Open(const std::string& hostPath, std::str
         return nullptr;
     }
     disc->length_ = static_cast<std::uint64_t>(st.st_size);
+    if (kind == ImageKind::Udf) {
+        if (!disc->ReadUdf(error)) return nullptr;
+        return disc;
+    }
+    if (!LibraryReady()) {
+        error = hostPath + ": the ISO 9660 reader could not start";
+        return nullptr;
+    }
 
     Import in;
     DirectoryReads* reads = nullptr;
@@ -283,10 +402,31 @@ std::unique_ptr<DiscImage> DiscImage::Open(const std::string& hostPath, std::str
                         }
                         std::free(sections);
                     }
+                    // The library shows a zisofs file's size decompressed, its extents not.
+                    int type = 0;
+                    std::uint8_t algorithm[2] = {};
+                    std::uint8_t number = 0;
+                    int blockLog2 = 0;
+                    if (iso_stream_get_zisofs_par(iso_file_get_stream(file), &type, algorithm,
+                                                  &number, &blockLog2, 0) == 1 &&
+                        type == -1) {
+                        if (algorithm[0] == 'p' && algorithm[1] == 'z') {
+                            entry.zisofs = true;
+                        } else {
+                            // Other compressions the kernel does not undo: it shows the data as
+                            // stored.
+                            entry.size = 0;
+                            for (const ImageExtent& e : entry.extents) entry.size += e.bytes;
+                        }
+                    }
                     break;
                 }
                 case LIBISO_SYMLINK:
                     entry.isLink = true;
+                    if (const char* dest =
+                            iso_symlink_get_dest(reinterpret_cast<IsoSymlink*>(node))) {
+                        entry.linkTarget = dest;
+                    }
                     break;
                 case LIBISO_BOOT:
                     if (catalog == nullptr || node != reinterpret_cast<IsoNode*>(catalog)) continue;
@@ -308,7 +448,7 @@ std::unique_ptr<DiscImage> DiscImage::Open(const std::string& hostPath, std::str
     return disc;
 }
 
-const DiscImage::Entry* DiscImage::Find(std::string_view rest) const {
+const DiscImage::Entry* DiscImage::Find(std::string_view rest, bool link) const {
     const Entry* at = &entries_[0];
     std::size_t start = 0;
     while (start < rest.size()) {
@@ -316,9 +456,11 @@ const DiscImage::Entry* DiscImage::Find(std::string_view rest) const {
         if (end == std::string_view::npos) end = rest.size();
         const std::string_view name = rest.substr(start, end - start);
         if (name.empty() || name == "." || name == ".." || !at->isFolder) return nullptr;
+        const bool last = end == rest.size();
         const Entry* next = nullptr;
         for (std::size_t child : at->children) {
-            if (entries_[child].name == name && !entries_[child].isLink) next = &entries_[child];
+            const Entry& e = entries_[child];
+            if (e.name == name && e.isLink == (link && last)) next = &e;
         }
         if (next == nullptr) return nullptr;
         at = next;
@@ -330,6 +472,7 @@ const DiscImage::Entry* DiscImage::Find(std::string_view rest) const {
 
 std::unique_ptr<File> DiscImage::OpenFile(const Entry& file) const {
     if (file.isFolder || file.isLink) return nullptr;
+    if (file.zisofs) return std::make_unique<ZisofsFile>(fd_, file);
     return std::make_unique<ImageDataFile>(fd_, file);
 }
 

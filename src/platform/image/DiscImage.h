@@ -1,5 +1,5 @@
 // A disc image file read as the disc it holds, without mounting it: the directory through the
-// ISO 9660 reader, the files' data straight from their extents in the image.
+// ISO 9660 or UDF reader, the files' data straight from their extents in the image.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +27,7 @@ ImageKind DetectImage(const std::string& hostPath);
 struct ImageExtent {
     std::uint64_t offset = 0;
     std::uint64_t bytes = 0;
+    bool zeros = false;  // space the file holds but never had written: it reads as zeros
 };
 
 class DiscImage {
@@ -34,10 +35,15 @@ class DiscImage {
     struct Entry {
         std::string name;  // as the kernel shows it: Rock Ridge, else Joliet, else ISO 9660
         bool isFolder = false;
-        bool isLink = false;  // a Rock Ridge symbolic link: listed nowhere, never followed
+        bool isLink = false;  // a symbolic link: listed as one, never followed
         std::uint64_t size = 0;
         std::vector<ImageExtent> extents;   // a file's data, several for a multi-extent file
         std::vector<std::size_t> children;  // a folder's entries, indices into the entry list
+        std::string linkTarget{};           // a link's target text, as the disc holds it
+        bool unreadable = false;            // a link whose target could not be read
+        // The data is compressed in zisofs blocks (Rock Ridge "ZF"), read as the kernel shows it:
+        // decompressed, `size` bytes.
+        bool zisofs = false;
     };
 
     ~DiscImage();
@@ -55,8 +61,9 @@ class DiscImage {
     std::uint64_t Length() const { return length_; }
 
     // The entry a path below the root names ("DATA\A.BIN", "DATA\" or "" for the root), or
-    // nullptr. Links are not entries that paths lead to.
-    const Entry* Find(std::string_view rest) const;
+    // nullptr. Links are not entries that paths lead to, unless `link` asks for the link that
+    // the path names at its end.
+    const Entry* Find(std::string_view rest, bool link = false) const;
     const Entry& Root() const { return entries_[0]; }
     const Entry& At(std::size_t index) const { return entries_[index]; }
 
@@ -72,6 +79,8 @@ class DiscImage {
 
   private:
     DiscImage() = default;
+    // The tree of a UDF volume, read into the entries.
+    bool ReadUdf(std::string& error);
 
     std::string hostPath_;
     std::string volumeId_;

@@ -28,10 +28,25 @@ class ImageAwareFileSystem : public FileSystem {
         if (entry == nullptr || !entry->isFolder) return false;
         for (std::size_t child : entry->children) {
             const DiscImage::Entry& e = image->At(child);
-            if (e.isLink) continue;  // never followed: it could lead off the disc
-            out.push_back(DirEntry{e.name, e.isFolder, e.isFolder ? 0 : e.size});
+            // A link is listed for what it is, as a mount of the disc lists it, never followed.
+            if (e.isLink) {
+                out.push_back(DirEntry{e.name, false, 0,
+                                       e.unreadable ? EntryKind::Unreadable : EntryKind::Link,
+                                       e.linkTarget});
+            } else {
+                out.push_back(DirEntry{e.name, e.isFolder, e.isFolder ? 0 : e.size});
+            }
         }
         return true;
+    }
+
+    std::optional<std::string> LinkTarget(const std::string& path) override {
+        std::string_view rest;
+        auto image = ImageOf(path, rest);
+        if (!image) return host_->LinkTarget(path);
+        const DiscImage::Entry* entry = image->Find(rest, true);
+        if (entry == nullptr || !entry->isLink || entry->unreadable) return std::nullopt;
+        return entry->linkTarget;
     }
 
     std::unique_ptr<File> Open(const std::string& path, ShareMode share) override {
