@@ -6,7 +6,7 @@ set -euo pipefail
 build=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libblkid-dev nlohmann-json3-dev
        libgtest-dev libgmock-dev libbenchmark-dev libfuse3-dev fonts-ipafont-gothic
        libisofs-dev libudf-dev zlib1g-dev)
-test=(xorriso fuseiso fuse3 xvfb xauth clang libclang-rt-14-dev udftools genisoimage)
+test=(xorriso fuseiso fuse3 xvfb xauth clang clang-format libclang-rt-14-dev udftools genisoimage)
 demo=(xorriso fuseiso fuse3 xvfb xauth)
 
 # Installing: the icons are drawn from their SVG at build time; the package is made, checked
