@@ -78,8 +78,8 @@ int Usage() {
 std::uint64_t TableSum(const korvane::FileTable& table) {
     std::uint64_t h = 1469598103934665603ull;
     auto mix = [&h](const std::string& t) {
-        for (unsigned char c : t) {
-            h ^= c;
+        for (const char c : t) {
+            h ^= static_cast<unsigned char>(c);
             h *= 1099511628211ull;
         }
         h ^= 0xff;

@@ -78,9 +78,9 @@ int main(int argc, char** argv) {
     const double library = Best(runs, [&] { ReadTree(*fs, "I:\\", buffer); });
     const double mounted = Best(runs, [&] { ReadTree(*fs, "M:\\", buffer); });
     std::printf("files through the image reader: %.3f s, %.0f MB/s\n", library,
-                bytes / library / 1e6);
+                static_cast<double>(bytes) / library / 1e6);
     std::printf("files through the fuseiso mount: %.3f s, %.0f MB/s\n", mounted,
-                bytes / mounted / 1e6);
+                static_cast<double>(bytes) / mounted / 1e6);
     std::printf("image reader / mount time ratio: %.2f (at most 1.2 wanted)\n", library / mounted);
 
     if (copy.empty()) return 0;

@@ -49,7 +49,7 @@ void CatchInterrupt() {
     sigemptyset(&action.sa_mask);
     // No SA_RESTART: a prompt waiting on the terminal must wake up. The handler is reset after
     // the first signal, so a second Ctrl-C ends a run that no longer answers.
-    action.sa_flags = SA_RESETHAND;
+    action.sa_flags = static_cast<int>(SA_RESETHAND);
     ::sigaction(SIGINT, &action, nullptr);
 }
 

@@ -46,7 +46,7 @@ void LineBuffer::Index() const {
             continue;
         }
         lines_.push_back({start, i - start});
-        i += (c == '\r' && i + 1 < n && text_[i + 1] == '\n') ? 2 : 1;
+        i += (c == '\r' && i + 1 < n && text_[i + 1] == '\n') ? std::size_t{2} : std::size_t{1};
         start = i;
     }
     if (start < n) lines_.push_back({start, n - start});

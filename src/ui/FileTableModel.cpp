@@ -18,7 +18,8 @@ QString Text(const std::string& s) {
 // the estimate never loses the widest text; only the winner is measured exactly.
 std::size_t EstimatedColumns(const std::string& s) {
     std::size_t cols = 0;
-    for (unsigned char c : s) {
+    for (const char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
         if ((c & 0xC0) == 0x80) continue;
         cols += c < 0x80 ? 1 : 2;
     }

@@ -249,7 +249,7 @@ TEST_F(PosixFileSystemTest, AtomicWriteSyncsTheNewFileThenItsFolder) {
         int Sync(int fd) override {
             char data[16] = {};
             const ssize_t n = pread(fd, data, sizeof data, 0);
-            syncs.push_back((n < 0 ? std::string("folder") : std::string(data, n)) + "/" +
+            syncs.push_back((n < 0 ? std::string("folder") : std::string(data, static_cast<std::size_t>(n))) + "/" +
                             tree->ReadFile("LIST.md5"));
             return PosixFileSystem::Sync(fd);
         }
@@ -305,7 +305,7 @@ TEST_F(PosixFileSystemTest, AtomicWriteToANodeWritesIntoItAndReportsItsErrors) {
         const ssize_t n = read(reader, got, sizeof got);
         close(reader);
         EXPECT_TRUE(r.ok) << r.message;
-        EXPECT_EQ(std::string(got, n > 0 ? n : 0), "list\n");
+        EXPECT_EQ(std::string(got, n > 0 ? static_cast<std::size_t>(n) : 0), "list\n");
         struct stat st {};
         ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
         ASSERT_TRUE(S_ISFIFO(st.st_mode)) << path;
