@@ -21,7 +21,7 @@ void RunQueue(Session& s) {
     } catch (const RunError& e) {
         failure = e.what();
     } catch (const std::bad_alloc&) {
-        failure = "メモリが不足しています";
+        failure = text::kOutOfMemory;
     } catch (const std::exception& e) {
         failure = e.what();
     }
@@ -68,7 +68,9 @@ void N2Click(Session& s) {
     StartCommand(s, text::kCmdReadTest, {kMasterRead, kReadTest});
 }
 
-void CSV1Click(Session& s) { StartCommand(s, text::kCmdCsv, {keyword::kCsv}); }
+void CSV1Click(Session& s) {
+    StartCommand(s, text::kCmdCsv, {keyword::kCsv});
+}
 
 // A request made while nothing runs is dropped: kept, it would stop the next command the user
 // starts after its first step.

@@ -18,7 +18,6 @@
 #include "verify/CompareAhead.h"
 #include "verify/ExtraFiles.h"
 #include "verify/SizeText.h"
-#include "verify/Verdicts.h"
 
 namespace korvane {
 

@@ -11,7 +11,6 @@
 #include "digest/FileReaders.h"
 #include "verify/ExtraFiles.h"
 #include "verify/SizeText.h"
-#include "verify/Verdicts.h"
 
 namespace korvane {
 
@@ -42,8 +41,7 @@ void StepCompareMd5(Session& s) {
         const std::int64_t listed = SizeTextToInt(s.table.Row(i).SizeText);
         const std::int64_t actual = FileSize64(s, path);
         if (listed != actual) {
-            s.table.SetResult(
-                i, std::string(verdict::kSizeMismatch) + "copy " + std::to_string(actual));
+            s.table.SetResult(i, verdict::SizeMismatchCopy(actual));
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
             return;
         }
@@ -63,7 +61,7 @@ void StepCompareMd5(Session& s) {
         if (stored == digest && digest != text::kReadErrorJa) {
             s.table.SetResult(i, text::kOK);
         } else {
-            s.table.SetResult(i, stored + "NG(" + digest + ")");
+            s.table.SetResult(i, verdict::DigestMismatch(stored, digest));
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
         }
     });

@@ -14,7 +14,6 @@
 #include "core/RowLoop.h"
 #include "core/Session.h"
 #include "core/Texts.h"
-#include "verify/Verdicts.h"
 
 namespace korvane {
 
