@@ -38,7 +38,8 @@ class TerminalWindow : public Window {
 
     // What the run left for the report.
     bool saveAsked = false;
-    std::vector<std::string> failures;  // message boxes other than the exchange and the abort
+    std::vector<std::string>
+        failures;  // message boxes other than the exchange and the abort notice
     const std::vector<std::string>& ReadErrors() const { return readErrors_; }
 
     // Wipes the progress line so that other output starts on a clean line.
@@ -55,7 +56,8 @@ class TerminalWindow : public Window {
     void SetTimerEnabled(bool on) override;
     void ProcessMessages() override;
     void ShowMessage(const std::string& text) override;
-    bool AskContinue(const std::string& text) override;
+    void ShowAborted(const std::string& text) override;
+    bool AskExchangeDisc(const std::string& prompt) override;
     void Beep() override {}
     std::string AskSavePath(const FileDialogRequest& request) override;
     std::string AskOpenPath(const FileDialogRequest& request) override;

@@ -54,7 +54,7 @@ void ExchangeDisc(Session& s) {
     const DriveMap* drives = s.drives != nullptr && s.drives->Follows(letter) ? s.drives : nullptr;
     const std::optional<MountIdentity> source = drives ? drives->MountOf(letter) : std::nullopt;
     for (;;) {
-        if (!w.AskContinue(text::kExchangePrompt)) {
+        if (!w.AskExchangeDisc(text::kExchangePrompt)) {
             s.AbortRequested = true;
             return;
         }
@@ -148,7 +148,7 @@ void RunSteps(Session& s) {
         const std::string k = s.queue[i].keyword;
         RunOneStep(s, k);
         if (s.AbortRequested) {
-            w.ShowMessage(text::kAborted);
+            w.ShowAborted(text::kAborted);
             s.AbortRequested = false;
             w.SetTimerEnabled(false);
             EndGauges(w);
