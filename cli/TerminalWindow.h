@@ -32,7 +32,7 @@ class TerminalWindow : public Window {
     std::string master;
     std::string copy;
     int driveCount = 0;
-    std::string savePath;  // empty: the save is declined (the list is written another way)
+    std::string savePath;  // empty: the save is declined
     std::string openPath;
     // Called after the disc was exchanged, before the copy is read.
 

@@ -53,9 +53,14 @@ void N11Click(Session& s) {
     }
 }
 
-void CRC321Click(Session& s) {
+void CalcMd5Command(Session& s, ListFormat format) {
     using namespace keyword;
-    StartCommand(s, text::kCmdCalcMd5, {kMasterRead, kCalcMd5, kSaveData});
+    StartCommand(s, text::kCmdCalcMd5,
+                 {kMasterRead, kCalcMd5, format == ListFormat::Md5sum ? kSaveMd5sum : kSaveData});
+}
+
+void CRC321Click(Session& s) {
+    CalcMd5Command(s, ListFormat::Own);
 }
 
 void CRC322Click(Session& s) {

@@ -109,6 +109,7 @@ void RunOneStep(Session& s, const std::string& k) {
         w.SetTimerEnabled(true);
     }
     if (k == kSaveData) StepSaveData(s);
+    if (k == kSaveMd5sum) StepSaveMd5sum(s);
     if (k == kLoadData) StepLoadData(s);
     if (k == kSummary) StepSummary(s);
     if (k == kCsv) {

@@ -35,8 +35,7 @@ std::vector<FileRow> ReadFourLineList(const ListLines& lines, const std::string&
 
 void StepSaveData(Session& s) {
     Window& w = s.window;
-    // Asked before the rows are judged: a declined save may still go out in md5sum's format,
-    // which escapes every name, and the refusal below must not stop that.
+    // Asked before the rows are judged, as the window has always done.
     const std::string path = w.AskSavePath({text::kListFilter, text::kListName});
     if (path.empty()) return;
     // The list has no escaping: a line break inside a field would split its record on reload.

@@ -4,6 +4,10 @@
 #include <cctype>
 
 #include "core/FileTable.h"
+#include "core/Session.h"
+#include "core/Steps.h"
+#include "core/Texts.h"
+#include "files/ResultFile.h"
 
 namespace korvane {
 
@@ -60,6 +64,14 @@ std::string Md5sumListText(const FileTable& table, std::string_view root) {
         text.append(Md5sumLine(row.ResultText, name));
     }
     return text;
+}
+
+// The same dialog as the program's own list; md5sum's format escapes every name, so no row is
+// refused.
+void StepSaveMd5sum(Session& s) {
+    const std::string path = s.window.AskSavePath({text::kListFilter, text::kListName});
+    if (path.empty()) return;
+    WriteResultFile(s, path, Md5sumListText(s.table, s.window.MasterRoot()));
 }
 
 }  // namespace korvane
