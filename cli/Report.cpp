@@ -60,34 +60,6 @@ std::string NamedLine(const std::string& name, const std::string& rest) {
 
 }  // namespace
 
-bool NeedsEscape(const std::string& text, bool tabs) {
-    return text.find_first_of(tabs ? "\n\r\t" : "\n\r") != std::string::npos;
-}
-
-std::string Escaped(const std::string& text, bool tabs) {
-    std::string out;
-    out.reserve(text.size() + 8);
-    for (const char c : text) {
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += tabs ? "\\t" : "\t";
-                break;
-            default:
-                out.push_back(c);
-        }
-    }
-    return out;
-}
-
 bool RowGood(const FileRow& row, bool digestRun) {
     return digestRun ? IsDigestText(row.ResultText) : row.ResultText == text::kOK;
 }

@@ -7,6 +7,7 @@
 #include "core/Session.h"
 #include "core/Steps.h"
 #include "core/Texts.h"
+#include "files/NameEscape.h"
 #include "files/ResultFile.h"
 
 namespace korvane {
@@ -28,21 +29,16 @@ char Upper(char c) {
 }  // namespace
 
 std::string Md5sumLine(std::string_view digest, std::string_view name) {
-    const bool escape = name.find_first_of("\\\n\r") != std::string_view::npos;
+    // A backslash alone escapes the line too: md5sum would read it as the start of an escape.
+    const bool escape = name.find('\\') != std::string_view::npos || NeedsEscape(name);
     std::string line;
     line.reserve(digest.size() + name.size() + 4);
     if (escape) line.push_back('\\');
     line.append(digest).append("  ");
-    for (char c : name) {
-        if (escape && c == '\\') {
-            line.append("\\\\");
-        } else if (c == '\n') {
-            line.append("\\n");
-        } else if (c == '\r') {
-            line.append("\\r");
-        } else {
-            line.push_back(c);
-        }
+    if (escape) {
+        line.append(Escaped(name));
+    } else {
+        line.append(name);
     }
     line.push_back('\n');
     return line;
