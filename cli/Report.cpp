@@ -12,14 +12,6 @@ namespace korvane::cli {
 
 namespace {
 
-bool IsDigestText(const std::string& text) {
-    if (text.size() != 32) return false;
-    for (char c : text) {
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
-    }
-    return true;
-}
-
 // Read-error entries that no row stands for: folders the scan could not list.
 std::vector<std::string> UnlistedEntries(const RunReport& report) {
     std::vector<std::string> out;
@@ -61,13 +53,12 @@ std::string NamedLine(const std::string& name, const std::string& rest) {
 }  // namespace
 
 bool RowGood(const FileRow& row, bool digestRun) {
-    return digestRun ? IsDigestText(row.ResultText) : row.ResultText == text::kOK;
+    return row.Kind == (digestRun ? Outcome::Digest : Outcome::Good);
 }
 
 std::string RowLine(const FileRow& row) {
     const std::string& result = row.ResultText;
-    const bool digestMismatch =
-        result.size() > 4 && result.find("NG(") != std::string::npos && result.back() == ')';
+    const bool digestMismatch = row.Kind == Outcome::DigestMismatch;
     return NamedLine(row.Path(), ": " + (digestMismatch ? "FAILED (" + result + ")" : result));
 }
 

@@ -181,7 +181,7 @@ void StepCompareBinary(Session& s) {
         // holds the copy open already, at the listed size.
         const std::optional<std::uint64_t> copySize = job ? job->size : s.fs.SizeOf(copyPath);
         if (!copySize) {
-            s.table.SetResult(i, NoFileVerdict(s, copyPath));
+            s.table.SetResult(i, NoFileVerdict(s, copyPath), Outcome::Problem);
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
             return;
         }
@@ -189,11 +189,11 @@ void StepCompareBinary(Session& s) {
         // Two empty files are equal without a byte read; a copy that is missing or not empty
         // was caught above or is caught below like any other.
         if (listed == 0 && actual == 0) {
-            s.table.SetResult(i, text::kOK);
+            s.table.SetResult(i, text::kOK, Outcome::Good);
             return;
         }
         if (listed != actual) {
-            s.table.SetResult(i, verdict::kSizeMismatch);
+            s.table.SetResult(i, verdict::kSizeMismatch, Outcome::Problem);
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
             w.ProcessMessages();
             return;
@@ -201,23 +201,25 @@ void StepCompareBinary(Session& s) {
 
         // An aborted file keeps the text it had: half a comparison has no verdict.
         std::string previous = row.ResultText;
-        s.table.SetResult(i, verdict::kCheckingBinary);
+        const Outcome previousKind = row.Kind;
+        s.table.SetResult(i, verdict::kCheckingBinary, Outcome::Unjudged);
         s.ReadFailed = false;
         s.CopyReadFailed = false;
         const std::uint64_t waitedBefore = s.readsNotInMemory;
         const Compared compared = CompareFiles(s, sourcePath, copyPath, job.get(), &ahead);
         if (!job) ahead.RowReadTheUsualWay(s.readsNotInMemory == waitedBefore);
         if (compared == Compared::Aborted) {
-            s.table.SetResult(i, std::move(previous));
+            s.table.SetResult(i, std::move(previous), previousKind);
             return;
         }
         if (compared == Compared::Equal) {
-            s.table.SetResult(i, text::kOK);
+            s.table.SetResult(i, text::kOK, Outcome::Good);
         } else {
             std::string result = verdict::kBinaryMismatch;
             if (s.ReadFailed) result += verdict::kSourceReadError;
             if (s.CopyReadFailed) result += verdict::kCopyReadError;
-            s.table.SetResult(i, std::move(result));
+            const bool unread = s.ReadFailed || s.CopyReadFailed;
+            s.table.SetResult(i, std::move(result), unread ? Outcome::ReadError : Outcome::Problem);
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
         }
         w.ProcessMessages();

@@ -31,7 +31,7 @@ void StepCompareMd5(Session& s) {
         const std::string path = pathOf(i);
 
         if (!s.fs.FileExists(path)) {
-            s.table.SetResult(i, NoFileVerdict(s, path));
+            s.table.SetResult(i, NoFileVerdict(s, path), Outcome::Problem);
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
             return;
         }
@@ -41,7 +41,7 @@ void StepCompareMd5(Session& s) {
         const std::int64_t listed = SizeTextToInt(s.table.Row(i).SizeText);
         const std::int64_t actual = FileSize64(s, path);
         if (listed != actual) {
-            s.table.SetResult(i, verdict::SizeMismatchCopy(actual));
+            s.table.SetResult(i, verdict::SizeMismatchCopy(actual), Outcome::Problem);
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
             return;
         }
@@ -59,9 +59,9 @@ void StepCompareMd5(Session& s) {
         const std::string& stored = s.table.Row(i).ResultText;
         // A copy that could not be read matches nothing, not even a stored read-error text.
         if (stored == digest && digest != text::kReadErrorJa) {
-            s.table.SetResult(i, text::kOK);
+            s.table.SetResult(i, text::kOK, Outcome::Good);
         } else {
-            s.table.SetResult(i, verdict::DigestMismatch(stored, digest));
+            s.table.SetResult(i, verdict::DigestMismatch(stored, digest), Outcome::DigestMismatch);
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
         }
     });
