@@ -1,18 +1,15 @@
 // md5sum-format digest lists: names relative to the source root, escaped as GNU md5sum does.
 #include "files/Md5sumList.h"
 
-#include <cctype>
-
 #include "core/FileTable.h"
 #include "core/Session.h"
 #include "core/Steps.h"
 #include "core/Texts.h"
 #include "files/NameEscape.h"
 #include "files/ResultFile.h"
+#include "platform/Names.h"
 
 namespace korvane {
-
-namespace {
 
 bool IsDigestText(std::string_view text) {
     if (text.size() != 32) return false;
@@ -21,12 +18,6 @@ bool IsDigestText(std::string_view text) {
     }
     return true;
 }
-
-char Upper(char c) {
-    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-}
-
-}  // namespace
 
 std::string Md5sumLine(std::string_view digest, std::string_view name) {
     // A backslash alone escapes the line too: md5sum would read it as the start of an escape.
