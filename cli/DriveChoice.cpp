@@ -6,20 +6,11 @@
 
 #include "Terminal.h"
 #include "platform/ExtraDrives.h"
+#include "platform/Names.h"
 
 namespace korvane::cli {
 
 namespace {
-
-char Upper(char c) {
-    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-}
-
-std::string LastName(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // "D:" and "D:\" name drive D; a bare "D" does too, unless there is a folder or file of that
 // name: a path given on the command line is never read as another drive.

@@ -12,14 +12,6 @@ namespace korvane::cli {
 
 namespace {
 
-bool IsDigestText(const std::string& text) {
-    if (text.size() != 32) return false;
-    for (char c : text) {
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
-    }
-    return true;
-}
-
 // Read-error entries that no row stands for: folders the scan could not list.
 std::vector<std::string> UnlistedEntries(const RunReport& report) {
     std::vector<std::string> out;
@@ -60,42 +52,13 @@ std::string NamedLine(const std::string& name, const std::string& rest) {
 
 }  // namespace
 
-bool NeedsEscape(const std::string& text, bool tabs) {
-    return text.find_first_of(tabs ? "\n\r\t" : "\n\r") != std::string::npos;
-}
-
-std::string Escaped(const std::string& text, bool tabs) {
-    std::string out;
-    out.reserve(text.size() + 8);
-    for (const char c : text) {
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += tabs ? "\\t" : "\t";
-                break;
-            default:
-                out.push_back(c);
-        }
-    }
-    return out;
-}
-
 bool RowGood(const FileRow& row, bool digestRun) {
-    return digestRun ? IsDigestText(row.ResultText) : row.ResultText == text::kOK;
+    return row.Kind == (digestRun ? Outcome::Digest : Outcome::Good);
 }
 
 std::string RowLine(const FileRow& row) {
     const std::string& result = row.ResultText;
-    const bool digestMismatch =
-        result.size() > 4 && result.find("NG(") != std::string::npos && result.back() == ')';
+    const bool digestMismatch = row.Kind == Outcome::DigestMismatch;
     return NamedLine(row.Path(), ": " + (digestMismatch ? "FAILED (" + result + ")" : result));
 }
 

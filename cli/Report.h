@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/FileTable.h"
+#include "files/NameEscape.h"
 
 namespace korvane::cli {
 
@@ -18,11 +19,8 @@ struct RunReport {
 };
 
 // A line that names a file holding a line feed or a carriage return would break apart, and its
-// second half could read as a verdict line of its own. Such a line starts with a backslash and
-// holds the name with "\\", "\n" and "\r" for those characters, as md5sum escapes names;
-// `tabs` also turns TABs into "\t", for lines of TAB-separated fields.
-bool NeedsEscape(const std::string& text, bool tabs = false);
-std::string Escaped(const std::string& text, bool tabs = false);
+// second half could read as a verdict line of its own: such a name is escaped (NeedsEscape and
+// Escaped of files/NameEscape.h), behind a leading backslash.
 
 // True when the row's result is what a good file leaves: "OK", or a digest after calc.
 bool RowGood(const FileRow& row, bool digestRun);

@@ -16,9 +16,6 @@ namespace korvane::cli {
 
 namespace {
 
-constexpr char kExchangePrompt[] = "コピーCDと入れ替えてください";
-constexpr char kAborted[] = "中断しました";
-
 bool StartsCodePoint(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
 }
@@ -143,22 +140,23 @@ void TerminalWindow::ClearProgress() {
 
 void TerminalWindow::ShowMessage(const std::string& text) {
     ClearProgress();
-    if (text != kAborted) failures.push_back(text);
+    failures.push_back(text);
     std::fprintf(stderr, "korvane-cli: %s\n", text.c_str());
 }
 
-bool TerminalWindow::AskContinue(const std::string& text) {
-    if (text != kExchangePrompt) {
-        ShowMessage(text);
-        return true;
-    }
+void TerminalWindow::ShowAborted(const std::string& text) {
+    ClearProgress();
+    std::fprintf(stderr, "korvane-cli: %s\n", text.c_str());
+}
+
+bool TerminalWindow::AskExchangeDisc(const std::string& prompt) {
     ClearProgress();
     // The prompt comes again when the drive still shows the source's mount: a swap command
     // that did not exchange the disc would do the same again, so the run ends instead.
     if (exchanges_++ > 0 && !swap_.command.empty()) {
         throw RunError("the swap command left the source disc in the drive: " + swap_.command);
     }
-    ExchangeDisc(text);
+    ExchangeDisc(prompt);
     return true;
 }
 

@@ -32,13 +32,14 @@ class TerminalWindow : public Window {
     std::string master;
     std::string copy;
     int driveCount = 0;
-    std::string savePath;  // empty: the save is declined (the list is written another way)
+    std::string savePath;  // empty: the save is declined
     std::string openPath;
     // Called after the disc was exchanged, before the copy is read.
 
     // What the run left for the report.
     bool saveAsked = false;
-    std::vector<std::string> failures;  // message boxes other than the exchange and the abort
+    std::vector<std::string>
+        failures;  // message boxes other than the exchange and the abort notice
     const std::vector<std::string>& ReadErrors() const { return readErrors_; }
 
     // Wipes the progress line so that other output starts on a clean line.
@@ -55,7 +56,8 @@ class TerminalWindow : public Window {
     void SetTimerEnabled(bool on) override;
     void ProcessMessages() override;
     void ShowMessage(const std::string& text) override;
-    bool AskContinue(const std::string& text) override;
+    void ShowAborted(const std::string& text) override;
+    bool AskExchangeDisc(const std::string& prompt) override;
     void Beep() override {}
     std::string AskSavePath(const FileDialogRequest& request) override;
     std::string AskOpenPath(const FileDialogRequest& request) override;

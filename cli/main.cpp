@@ -19,7 +19,6 @@
 #include "core/Commands.h"
 #include "core/Session.h"
 #include "core/Texts.h"
-#include "files/Md5sumList.h"
 #include "platform/image/ImageDrives.h"
 
 namespace korvane::cli {
@@ -147,10 +146,10 @@ int RunCommand(const Options& o) {
             N11Click(s);
             break;
         case Command::Calc:
-            window.savePath = o.md5sumFormat ? std::string() : AbsolutePath(o.output);
+            window.savePath = AbsolutePath(o.output);
             report.digestRun = true;
             successText = nullptr;
-            CRC321Click(s);
+            CalcMd5Command(s, o.md5sumFormat ? ListFormat::Md5sum : ListFormat::Own);
             break;
         case Command::Verify:
             window.openPath = AbsolutePath(o.operands[0]);
@@ -172,16 +171,6 @@ int RunCommand(const Options& o) {
     if (!completed) return kFailed;
 
     if (o.command == Command::Calc) {
-        // The save step was reached and declined: the list goes out in md5sum's format.
-        if (o.md5sumFormat && window.saveAsked) {
-            const WriteResult written = files->WriteWholeAtomically(
-                AbsolutePath(o.output), Md5sumListText(s.table, window.master));
-            if (!written.ok) {
-                std::fprintf(stderr, "korvane-cli: ファイル %s に書き込めません (%s)\n",
-                             AbsolutePath(o.output).c_str(), written.message.c_str());
-                return kFailed;
-            }
-        }
         if (!window.saveAsked) return kFailed;
     }
     if (!o.tsv.empty()) {

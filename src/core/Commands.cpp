@@ -21,7 +21,7 @@ void RunQueue(Session& s) {
     } catch (const RunError& e) {
         failure = e.what();
     } catch (const std::bad_alloc&) {
-        failure = "メモリが不足しています";
+        failure = text::kOutOfMemory;
     } catch (const std::exception& e) {
         failure = e.what();
     }
@@ -53,9 +53,14 @@ void N11Click(Session& s) {
     }
 }
 
-void CRC321Click(Session& s) {
+void CalcMd5Command(Session& s, ListFormat format) {
     using namespace keyword;
-    StartCommand(s, text::kCmdCalcMd5, {kMasterRead, kCalcMd5, kSaveData});
+    StartCommand(s, text::kCmdCalcMd5,
+                 {kMasterRead, kCalcMd5, format == ListFormat::Md5sum ? kSaveMd5sum : kSaveData});
+}
+
+void CRC321Click(Session& s) {
+    CalcMd5Command(s, ListFormat::Own);
 }
 
 void CRC322Click(Session& s) {
@@ -68,7 +73,9 @@ void N2Click(Session& s) {
     StartCommand(s, text::kCmdReadTest, {kMasterRead, kReadTest});
 }
 
-void CSV1Click(Session& s) { StartCommand(s, text::kCmdCsv, {keyword::kCsv}); }
+void CSV1Click(Session& s) {
+    StartCommand(s, text::kCmdCsv, {keyword::kCsv});
+}
 
 // A request made while nothing runs is dropped: kept, it would stop the next command the user
 // starts after its first step.

@@ -16,8 +16,9 @@ void FileTable::Clear() {
     if (observer_) observer_->TableCleared();
 }
 
-void FileTable::SetResult(std::size_t i, std::string text) {
+void FileTable::SetResult(std::size_t i, std::string text, Outcome kind) {
     rows_[i].ResultText = std::move(text);
+    rows_[i].Kind = kind;
     if (observer_) observer_->ResultChanged(i);
 }
 

@@ -7,19 +7,35 @@
 
 namespace korvane {
 
+// What a row's result says, told by the step that writes it: readers of the table never have to
+// parse the text back.
+enum class Outcome : unsigned char {
+    Unjudged,        // empty, a verdict being worked out, or a text loaded from a list
+    Digest,          // the file's digest text, as the digest step leaves it
+    Good,            // "OK": read in full, or the copy holds what the source holds
+    DigestMismatch,  // "<stored>NG(<digest>)": the copy's digest is another
+    ReadError,       // the file, or one of the two compared, could not be read
+    Problem,         // any other verdict: missing, another size, other bytes, extra entries
+};
+
 struct FileRow {
-    std::string FileName;    // the file's own name, as the disc stores it
-    std::string Folder;      // drive-rooted, ends in a backslash: Q:\DATA\SUB\ .
-    std::string SizeText;    // size in bytes, plain decimal
-    std::string ResultText;  // empty, a digest text or a verdict
+    std::string FileName;              // the file's own name, as the disc stores it
+    std::string Folder;                // drive-rooted, ends in a backslash: Q:\DATA\SUB\ .
+    std::string SizeText;              // size in bytes, plain decimal
+    std::string ResultText;            // empty, a digest text or a verdict
+    Outcome Kind = Outcome::Unjudged;  // what ResultText says
 
     std::string Path() const { return Folder + FileName; }
-    bool operator==(const FileRow&) const = default;
+    // Rows are alike when they show and store the same texts; the kind only tells what they say.
+    bool operator==(const FileRow& o) const {
+        return FileName == o.FileName && Folder == o.Folder && SizeText == o.SizeText &&
+               ResultText == o.ResultText;
+    }
 };
 
 // Told of every change so a view can show it; all calls come on the one run thread.
 class FileTableObserver {
-public:
+  public:
     virtual ~FileTableObserver() = default;
     virtual void TableCleared() = 0;
     virtual void RowAppended(std::size_t row) = 0;
@@ -28,14 +44,14 @@ public:
 
 // Rows are appended at the end and stay in that order; the table is only ever emptied whole.
 class FileTable {
-public:
+  public:
     std::size_t Count() const { return rows_.size(); }
     const FileRow& Row(std::size_t i) const { return rows_[i]; }
     const std::vector<FileRow>& Rows() const { return rows_; }
 
     void Append(FileRow row);
     void Clear();
-    void SetResult(std::size_t i, std::string text);
+    void SetResult(std::size_t i, std::string text, Outcome kind);
     // The observer hears of a new size as a change of the row's result: a size is only
     // written by a step that writes the row's verdict with it.
     void SetSize(std::size_t i, std::string text);
@@ -49,7 +65,7 @@ public:
     bool SizesListed() const { return sizesListed_; }
     void SetSizesListed(bool listed) { sizesListed_ = listed; }
 
-private:
+  private:
     std::vector<FileRow> rows_;
     bool sizesListed_ = true;
     FileTableObserver* observer_ = nullptr;

@@ -29,8 +29,8 @@ void Timer1Timer(Session& s) {
                                   static_cast<double>(100 - p)));
     const unsigned long elapsed = s.ElapsedSeconds;
     char label[96];
-    std::snprintf(label, sizeof label, "経過 %.2lu:%.2lu/残り %.2llu:%.2llu", elapsed / 60,
-                  elapsed % 60, remaining / 60, remaining % 60);
+    std::snprintf(label, sizeof label, text::kTimeLabelFormat, elapsed / 60, elapsed % 60,
+                  remaining / 60, remaining % 60);
     w.SetTimeLabel(label);
 }
 

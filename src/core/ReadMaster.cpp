@@ -22,8 +22,9 @@ void ReadMaster(Session& s) {
     s.sourceEntries.clear();
     s.sourceScanned = true;
     ScanFolder(s, s.window.MasterRoot());
-    s.window.SetPanelText(StatusPanel::Total,
-                          "全容量:" + FormatThousands(static_cast<std::int64_t>(s.TotalBytes)));
+    s.window.SetPanelText(
+        StatusPanel::Total,
+        text::kTotalPrefix + FormatThousands(static_cast<std::int64_t>(s.TotalBytes)));
 }
 
 namespace {
@@ -81,8 +82,7 @@ struct Walk {
 bool WalkFrom(Walk& w, const std::string& folder, int depth) {
     Session& s = w.s;
     if (depth > s.scanLimits.depth) {
-        throw RunError("ドライブ " + w.drive + " のフォルダの階層が " +
-                       FormatThousands(s.scanLimits.depth) + " を超えています");
+        throw RunError(text::FoldersTooDeep(w.drive, FormatThousands(s.scanLimits.depth)));
     }
     std::vector<DirEntry> entries;
     const std::optional<bool> listed = ListPaced(s.reading(), s.fs, folder, entries);
@@ -90,9 +90,8 @@ bool WalkFrom(Walk& w, const std::string& folder, int depth) {
     if (!*listed) ReportUnlisted(s, folder);
     w.entries += entries.size();
     if (w.entries > s.scanLimits.entries) {
-        throw RunError("ドライブ " + w.drive + " のファイルとフォルダが " +
-                       FormatThousands(static_cast<std::int64_t>(s.scanLimits.entries)) +
-                       " 個を超えています");
+        throw RunError(text::TooManyEntries(
+            w.drive, FormatThousands(static_cast<std::int64_t>(s.scanLimits.entries))));
     }
     for (DirEntry& e : entries) {
         // As the readers do, the abort is taken from the pump: one asked for between runs lets

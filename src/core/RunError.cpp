@@ -1,10 +1,12 @@
 // Texts of the errors that end a run.
 #include "core/RunError.h"
 
+#include "core/Texts.h"
+
 namespace korvane {
 
 void ThrowCannotOpen(const std::string& path) {
-    throw RunError("ファイル " + path + " は開けません");
+    throw RunError(text::CannotOpen(path));
 }
 
 }  // namespace korvane

@@ -54,7 +54,7 @@ void ExchangeDisc(Session& s) {
     const DriveMap* drives = s.drives != nullptr && s.drives->Follows(letter) ? s.drives : nullptr;
     const std::optional<MountIdentity> source = drives ? drives->MountOf(letter) : std::nullopt;
     for (;;) {
-        if (!w.AskContinue(text::kExchangePrompt)) {
+        if (!w.AskExchangeDisc(text::kExchangePrompt)) {
             s.AbortRequested = true;
             return;
         }
@@ -70,36 +70,36 @@ void RunOneStep(Session& s, const std::string& k) {
     using namespace keyword;
     Window& w = s.window;
     if (k == kMasterRead) {
-        w.AppendLog("比較元CDを読み取っています");
+        w.AppendLog(text::kLogMasterRead);
         ReadMaster(s);
-        w.AppendLog("読み取り終了");
+        w.AppendLog(text::kLogMasterReadDone);
     }
     if (k == kCalcMd5) {
         w.SetTimerEnabled(true);
-        w.AppendLog("ファイル個別のMD5計算中");
+        w.AppendLog(text::kLogCalcMd5);
         w.SetTimeLabel("");
         StepCalcMd5(s);
-        w.AppendLog("計算終了");
+        w.AppendLog(text::kLogCalcMd5Done);
     }
     if (k == kReadTest) {
         w.SetTimerEnabled(true);
-        w.AppendLog("リードエラーテスト");
+        w.AppendLog(text::kLogReadTest);
         w.ClearReadErrors();
         // Folders this run's scan could not list stay reported.
         for (const std::string& folder : s.unlistedFolders) w.AppendReadError(folder);
         StepReadTest(s);
-        w.AppendLog("終了");
+        w.AppendLog(text::kLogReadTestDone);
     }
     if (k == kCompareMd5) {
-        w.AppendLog("MD5比較中");
+        w.AppendLog(text::kLogCompareMd5);
         StepCompareMd5(s);
-        w.AppendLog("比較終了");
+        w.AppendLog(text::kLogCompareDone);
     }
     if (k == kCompareBin) {
         w.SetTimerEnabled(true);
-        w.AppendLog("ファイル間のバイナリ比較中");
+        w.AppendLog(text::kLogCompareBinary);
         StepCompareBinary(s);
-        w.AppendLog("比較終了");
+        w.AppendLog(text::kLogCompareDone);
     }
     if (k == kExchangeDisc) {
         w.SetTimerEnabled(false);
@@ -109,6 +109,7 @@ void RunOneStep(Session& s, const std::string& k) {
         w.SetTimerEnabled(true);
     }
     if (k == kSaveData) StepSaveData(s);
+    if (k == kSaveMd5sum) StepSaveMd5sum(s);
     if (k == kLoadData) StepLoadData(s);
     if (k == kSummary) StepSummary(s);
     if (k == kCsv) {
@@ -122,11 +123,11 @@ void RunOneStep(Session& s, const std::string& k) {
 void RunSteps(Session& s) {
     Window& w = s.window;
     if (w.MasterRoot().empty()) {
-        w.ShowMessage("比較元ドライブを指定してください");
+        w.ShowMessage(text::kNoMasterDrive);
         return;
     }
     if (w.DriveCountIndex() == 1 && w.CopyRoot().empty()) {
-        w.ShowMessage("比較先ドライブを指定してください");
+        w.ShowMessage(text::kNoCopyDrive);
         return;
     }
     ActiveRun active(s);
@@ -148,7 +149,7 @@ void RunSteps(Session& s) {
         const std::string k = s.queue[i].keyword;
         RunOneStep(s, k);
         if (s.AbortRequested) {
-            w.ShowMessage("中断しました");
+            w.ShowAborted(text::kAborted);
             s.AbortRequested = false;
             w.SetTimerEnabled(false);
             EndGauges(w);

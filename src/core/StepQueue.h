@@ -21,6 +21,7 @@ inline constexpr char kCompareMd5[] = "compare MD5";
 inline constexpr char kCompareBin[] = "compare bin.";
 inline constexpr char kExchangeDisc[] = "exchange disc";
 inline constexpr char kSaveData[] = "save data";
+inline constexpr char kSaveMd5sum[] = "save md5sum";
 inline constexpr char kLoadData[] = "load data";
 inline constexpr char kSummary[] = "kekka";
 inline constexpr char kCsv[] = "csv";

@@ -62,6 +62,12 @@ class Window {
         ShowMessage(text);
         return true;
     }
+    // What happened is told by the call, not by its text: a window that reacts to either (a
+    // terminal that runs a swap command, a script that counts failures) needs no wording.
+    // The exchange prompt of the one-drive comparison: false when the user chose 中断.
+    virtual bool AskExchangeDisc(const std::string& prompt) { return AskContinue(prompt); }
+    // The notice that the run ended on the user's 中断, as opposed to a failure.
+    virtual void ShowAborted(const std::string& text) { ShowMessage(text); }
     // Refusal of input during a run.
     virtual void Beep() = 0;
     // Host path the user chose, or empty when the dialog was cancelled. The save dialog asks

@@ -49,9 +49,9 @@ void StepCalcMd5(Session& s) {
         FileDigest digest = ReadFileDigest(s, path, job.get(), &ahead, size);
         if (digest.outcome == DigestOutcome::ReadError) {
             ReportReadError(s, path);
-            s.table.SetResult(i, text::kReadError);
+            s.table.SetResult(i, text::kReadError, Outcome::ReadError);
         } else if (digest.outcome == DigestOutcome::Digest) {
-            s.table.SetResult(i, std::move(digest.digest));
+            s.table.SetResult(i, std::move(digest.digest), Outcome::Digest);
         }
         // An aborted file keeps the text it had: half a file has no digest to show.
     });
@@ -62,11 +62,11 @@ void StepReadTest(Session& s) {
         // A file the abort cut off was not read to its end: "OK" would claim what is unknown.
         if (!ReadWholeFile(s, path)) return;
         if (s.ReadFailed) {
-            s.table.SetResult(i, text::kReadError);
+            s.table.SetResult(i, text::kReadError, Outcome::ReadError);
             s.window.SetPanelText(StatusPanel::Outcome, text::kReadErrorNotice);
             s.window.AppendReadError(path);
         } else {
-            s.table.SetResult(i, text::kOK);
+            s.table.SetResult(i, text::kOK, Outcome::Good);
         }
     });
 }

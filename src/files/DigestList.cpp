@@ -10,6 +10,7 @@
 #include "core/RunError.h"
 #include "core/Session.h"
 #include "core/Steps.h"
+#include "core/Texts.h"
 #include "files/ForeignDigestList.h"
 #include "files/ResultFile.h"
 
@@ -22,8 +23,7 @@ std::vector<FileRow> ReadFourLineList(const ListLines& lines, const std::string&
     for (std::size_t line = 0; line < 4 * count; ++line) {
         // The file layer takes a NUL for the end of a name, so "A.TXT\0X" would check A.TXT.
         if (lines.Raw(line).find('\0') != std::string_view::npos) {
-            throw RunError("ファイル " + path + " の " + std::to_string(line + 1) +
-                           " 行目はNUL文字を含むため読み込めません");
+            throw RunError(text::ListLineHasNul(path, line + 1));
         }
     }
     for (std::size_t g = 0; g < count; ++g) {
@@ -35,13 +35,12 @@ std::vector<FileRow> ReadFourLineList(const ListLines& lines, const std::string&
 
 void StepSaveData(Session& s) {
     Window& w = s.window;
-    // Asked before the rows are judged: a declined save may still go out in md5sum's format,
-    // which escapes every name, and the refusal below must not stop that.
-    const std::string path = w.AskSavePath({"*.txt(*.txt)|*.txt", ".txt"});
+    // Asked before the rows are judged, as the window has always done.
+    const std::string path = w.AskSavePath({text::kListFilter, text::kListName});
     if (path.empty()) return;
     // The list has no escaping: a line break inside a field would split its record on reload.
     if (const auto bad = FirstRowContaining(s.table, "\r\n")) {
-        w.ShowMessage("ファイル名 " + *bad + " は改行を含むため保存できません");
+        w.ShowMessage(text::NameHasLineBreak(*bad));
         return;
     }
 
@@ -82,7 +81,7 @@ void StepLoadData(Session& s) {
     std::vector<FileRow> rows;
     if (!foreign) rows = ReadFourLineList(lines, path);
     // A list that names no file would verify nothing and still end in success.
-    if (rows.empty()) throw RunError("ファイル " + path + " には比較するファイルがありません");
+    if (rows.empty()) throw RunError(text::ListNamesNoFile(path));
 
     s.table.Clear();
     s.table.Reserve(rows.size());

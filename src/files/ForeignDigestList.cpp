@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/RunError.h"
+#include "core/Texts.h"
 #include "files/ListLines.h"
 
 namespace korvane {
@@ -184,7 +185,7 @@ std::optional<FileRow> RowFor(const DigestLine& line, const ListLines& lines,
         shown.resize(cut);
         shown += "...";
     }
-    throw RunError("リストの " + std::to_string(i + 1) + " 行目は読み込めません: " + shown);
+    throw RunError(text::ListLineUnreadable(i + 1, shown));
 }
 
 }  // namespace

@@ -1,13 +1,15 @@
 // md5sum-format digest lists: names relative to the source root, escaped as GNU md5sum does.
 #include "files/Md5sumList.h"
 
-#include <cctype>
-
 #include "core/FileTable.h"
+#include "core/Session.h"
+#include "core/Steps.h"
+#include "core/Texts.h"
+#include "files/NameEscape.h"
+#include "files/ResultFile.h"
+#include "platform/Names.h"
 
 namespace korvane {
-
-namespace {
 
 bool IsDigestText(std::string_view text) {
     if (text.size() != 32) return false;
@@ -17,28 +19,17 @@ bool IsDigestText(std::string_view text) {
     return true;
 }
 
-char Upper(char c) {
-    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-}
-
-}  // namespace
-
 std::string Md5sumLine(std::string_view digest, std::string_view name) {
-    const bool escape = name.find_first_of("\\\n\r") != std::string_view::npos;
+    // A backslash alone escapes the line too: md5sum would read it as the start of an escape.
+    const bool escape = name.find('\\') != std::string_view::npos || NeedsEscape(name);
     std::string line;
     line.reserve(digest.size() + name.size() + 4);
     if (escape) line.push_back('\\');
     line.append(digest).append("  ");
-    for (char c : name) {
-        if (escape && c == '\\') {
-            line.append("\\\\");
-        } else if (c == '\n') {
-            line.append("\\n");
-        } else if (c == '\r') {
-            line.append("\\r");
-        } else {
-            line.push_back(c);
-        }
+    if (escape) {
+        line.append(Escaped(name));
+    } else {
+        line.append(name);
     }
     line.push_back('\n');
     return line;
@@ -60,6 +51,14 @@ std::string Md5sumListText(const FileTable& table, std::string_view root) {
         text.append(Md5sumLine(row.ResultText, name));
     }
     return text;
+}
+
+// The same dialog as the program's own list; md5sum's format escapes every name, so no row is
+// refused.
+void StepSaveMd5sum(Session& s) {
+    const std::string path = s.window.AskSavePath({text::kListFilter, text::kListName});
+    if (path.empty()) return;
+    WriteResultFile(s, path, Md5sumListText(s.table, s.window.MasterRoot()));
 }
 
 }  // namespace korvane

@@ -11,6 +11,9 @@ class FileTable;
 // One line as GNU md5sum writes it: "<digest>  <name>\n". A name holding a backslash, a line
 // feed or a carriage return is escaped the way md5sum escapes it ("\\", "\n", "\r") and its
 // line starts with a backslash.
+// True for a digest text as the digest step writes it: 32 lower-case hex digits.
+bool IsDigestText(std::string_view text);
+
 std::string Md5sumLine(std::string_view digest, std::string_view name);
 
 // One line for every row whose result is a digest text, named relative to `root` ("D:\") with

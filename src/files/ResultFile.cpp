@@ -4,6 +4,7 @@
 #include "core/FileTable.h"
 #include "core/RunError.h"
 #include "core/Session.h"
+#include "core/Texts.h"
 
 namespace korvane {
 
@@ -27,7 +28,7 @@ std::optional<std::string> FirstRowContaining(const FileTable& table, std::strin
 void WriteResultFile(Session& s, const std::string& hostPath, std::string_view data) {
     const WriteResult result = s.fs.WriteWholeAtomically(hostPath, data);
     if (!result.ok) {
-        throw RunError("ファイル " + hostPath + " に書き込めません (" + result.message + ")");
+        throw RunError(text::CannotWrite(hostPath, result.message));
     }
 }
 

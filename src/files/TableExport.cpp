@@ -3,6 +3,7 @@
 
 #include "core/Session.h"
 #include "core/Steps.h"
+#include "core/Texts.h"
 #include "files/LineBuffer.h"
 #include "files/ResultFile.h"
 
@@ -11,12 +12,12 @@ namespace korvane {
 void StepExportCsv(Session& s) {
     Window& w = s.window;
     if (s.table.Count() == 0) {
-        w.ShowMessage("保存するデータがありません");
+        w.ShowMessage(text::kNothingToSave);
         return;
     }
     // Fields are not quoted, so a TAB or a line break inside one would shift or split its line.
     if (const auto bad = FirstRowContaining(s.table, "\t\r\n")) {
-        w.ShowMessage("ファイル名 " + *bad + " はタブまたは改行を含むため書き出せません");
+        w.ShowMessage(text::NameHasTabOrLineBreak(*bad));
         return;
     }
 
@@ -30,7 +31,7 @@ void StepExportCsv(Session& s) {
         buffer.Add(line);
     }
 
-    const std::string path = w.AskSavePath({"*.csv(*.csv)|*.csv", ".csv"});
+    const std::string path = w.AskSavePath({text::kTableFilter, text::kTableName});
     if (path.empty()) return;
     WriteResultFile(s, path, buffer.Text());
 }

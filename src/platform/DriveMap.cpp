@@ -5,13 +5,11 @@
 #include <cctype>
 #include <utility>
 
+#include "platform/Names.h"
+
 namespace korvane {
 
 namespace {
-char Upper(char c) {
-    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-}
-
 // What follows "Q:\" may only go down into the drive: a "." or ".." segment would climb out of
 // it, an empty one is no name, and a NUL would cut the host path short. Both slashes count as
 // separators, since the host turns '/' into one too. Only a final separator (a folder) may end

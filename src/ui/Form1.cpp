@@ -43,6 +43,7 @@
 #include "core/Texts.h"
 #include "platform/ExtraDrives.h"
 #include "platform/HostFileSystem.h"
+#include "platform/Names.h"
 #include "ui/AddedDrives.h"
 #include "ui/CommandLauncher.h"
 #include "ui/DriveWatcher.h"
@@ -102,12 +103,6 @@ QFrame* MakePanel(QWidget* parent, const char* name, int height) {
     panel->setFrameShadow(QFrame::Raised);
     panel->setFixedHeight(height);
     return panel;
-}
-
-std::string LastName(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 }  // namespace

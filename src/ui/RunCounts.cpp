@@ -4,17 +4,14 @@
 #include <QAbstractItemModel>
 
 #include "core/Texts.h"
+#include "files/Md5sumList.h"
 
 namespace korvane::ui {
 
 namespace {
 
 bool IsDigest(QStringView s) {
-    if (s.size() != 32) return false;
-    for (QChar c : s) {
-        if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'))) return false;
-    }
-    return true;
+    return s.size() == 32 && IsDigestText(s.toLatin1().toStdString());
 }
 
 QString Grouped(std::size_t n) {

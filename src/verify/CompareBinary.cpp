@@ -18,7 +18,6 @@
 #include "verify/CompareAhead.h"
 #include "verify/ExtraFiles.h"
 #include "verify/SizeText.h"
-#include "verify/Verdicts.h"
 
 namespace korvane {
 
@@ -235,7 +234,7 @@ void StepCompareBinary(Session& s) {
         // holds the copy open already, at the listed size.
         const std::optional<std::uint64_t> copySize = job ? job->size : s.fs.SizeOf(copyPath);
         if (!copySize) {
-            s.table.SetResult(i, NoFileVerdict(s, copyPath));
+            s.table.SetResult(i, NoFileVerdict(s, copyPath), Outcome::Problem);
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
             return;
         }
@@ -243,11 +242,11 @@ void StepCompareBinary(Session& s) {
         // Two empty files are equal without a byte read; a copy that is missing or not empty
         // was caught above or is caught below like any other.
         if (listed == 0 && actual == 0) {
-            s.table.SetResult(i, text::kOK);
+            s.table.SetResult(i, text::kOK, Outcome::Good);
             return;
         }
         if (listed != actual) {
-            s.table.SetResult(i, verdict::kSizeMismatch);
+            s.table.SetResult(i, verdict::kSizeMismatch, Outcome::Problem);
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
             w.ProcessMessages();
             return;
@@ -255,19 +254,21 @@ void StepCompareBinary(Session& s) {
 
         // An aborted file keeps the text it had: half a comparison has no verdict.
         std::string previous = row.ResultText;
-        s.table.SetResult(i, verdict::kCheckingBinary);
+        const Outcome previousKind = row.Kind;
+        s.table.SetResult(i, verdict::kCheckingBinary, Outcome::Unjudged);
         const Comparison compared = CompareFiles(s, sourcePath, copyPath, job.get(), &ahead);
         if (compared.outcome == Compared::Aborted) {
-            s.table.SetResult(i, std::move(previous));
+            s.table.SetResult(i, std::move(previous), previousKind);
             return;
         }
         if (compared.outcome == Compared::Equal) {
-            s.table.SetResult(i, text::kOK);
+            s.table.SetResult(i, text::kOK, Outcome::Good);
         } else {
             std::string result = verdict::kBinaryMismatch;
             if (compared.sourceFailed) result += verdict::kSourceReadError;
             if (compared.copyFailed) result += verdict::kCopyReadError;
-            s.table.SetResult(i, std::move(result));
+            const bool unread = compared.sourceFailed || compared.copyFailed;
+            s.table.SetResult(i, std::move(result), unread ? Outcome::ReadError : Outcome::Problem);
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
         }
         w.ProcessMessages();

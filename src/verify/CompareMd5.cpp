@@ -12,7 +12,6 @@
 #include "reading/Engine.h"
 #include "verify/ExtraFiles.h"
 #include "verify/SizeText.h"
-#include "verify/Verdicts.h"
 
 namespace korvane {
 
@@ -33,7 +32,7 @@ void StepCompareMd5(Session& s) {
         const std::string path = pathOf(i);
 
         if (!s.fs.FileExists(path)) {
-            s.table.SetResult(i, NoFileVerdict(s, path));
+            s.table.SetResult(i, NoFileVerdict(s, path), Outcome::Problem);
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
             return;
         }
@@ -43,8 +42,7 @@ void StepCompareMd5(Session& s) {
         const std::int64_t listed = SizeTextToInt(s.table.Row(i).SizeText);
         const std::int64_t actual = FileSize64(s, path);
         if (listed != actual) {
-            s.table.SetResult(
-                i, std::string(verdict::kSizeMismatch) + "copy " + std::to_string(actual));
+            s.table.SetResult(i, verdict::SizeMismatchCopy(actual), Outcome::Problem);
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
             return;
         }
@@ -63,9 +61,9 @@ void StepCompareMd5(Session& s) {
         const std::string& stored = s.table.Row(i).ResultText;
         // A copy that could not be read matches nothing, not even a stored read-error text.
         if (stored == digest && !readError) {
-            s.table.SetResult(i, text::kOK);
+            s.table.SetResult(i, text::kOK, Outcome::Good);
         } else {
-            s.table.SetResult(i, stored + "NG(" + digest + ")");
+            s.table.SetResult(i, verdict::DigestMismatch(stored, digest), Outcome::DigestMismatch);
             w.SetPanelText(StatusPanel::Outcome, text::kNotCopied);
         }
     });

@@ -14,7 +14,6 @@
 #include "core/RowLoop.h"
 #include "core/Session.h"
 #include "core/Texts.h"
-#include "verify/Verdicts.h"
 
 namespace korvane {
 
@@ -97,8 +96,8 @@ void AppendExtraFiles(Session& s, const std::string& copyRoot, bool rowsOnOtherD
         [&](const std::string& folder, DirEntry& e) {
             if (named.count(folder + e.name) != 0) return;
             if (!listOnDrive.empty() && s.fs.IsHostFile(folder + e.name, listOnDrive)) return;
-            extra.push_back(
-                {std::move(e.name), folder, std::to_string(e.size), verdict::kExtraFile});
+            extra.push_back({std::move(e.name), folder, std::to_string(e.size), verdict::kExtraFile,
+                             Outcome::Problem});
         },
         [&](const std::string& folder, const DirEntry& e) {
             const std::string path = folder + e.name;
@@ -107,7 +106,8 @@ void AppendExtraFiles(Session& s, const std::string& copyRoot, bool rowsOnOtherD
                 found.insert(path);
                 if (!e.isFolder && e.kind == EntryKind::Link &&
                     e.linkTarget != it->second->linkTarget) {
-                    extra.push_back({e.name, folder, "0", WithTarget(verdict::kLinkMismatch, e)});
+                    extra.push_back({e.name, folder, "0", WithTarget(verdict::kLinkMismatch, e),
+                                     Outcome::Problem});
                 }
                 return;
             }
@@ -120,7 +120,7 @@ void AppendExtraFiles(Session& s, const std::string& copyRoot, bool rowsOnOtherD
                 extraFolders.insert(path + "\\");
                 if (extraFolders.count(folder) != 0) return;
             }
-            extra.push_back({e.name, folder, "0", ExtraVerdict(e)});
+            extra.push_back({e.name, folder, "0", ExtraVerdict(e), Outcome::Problem});
         });
 
     // The source's entries that the copy lacks; inside a missing folder, the folder alone.
@@ -134,7 +134,7 @@ void AppendExtraFiles(Session& s, const std::string& copyRoot, bool rowsOnOtherD
             continue;
         }
         if (f.entry.isFolder) missingFolders.insert(path + "\\");
-        extra.push_back({f.entry.name, f.folder, "0", NotFoundVerdict(f.entry)});
+        extra.push_back({f.entry.name, f.folder, "0", NotFoundVerdict(f.entry), Outcome::Problem});
     }
 
     for (FileRow& row : extra) s.table.Append(std::move(row));

@@ -4,13 +4,14 @@
 #include <limits>
 
 #include "core/RunError.h"
+#include "core/Texts.h"
 
 namespace korvane {
 
 namespace {
 
 [[noreturn]] void ThrowNotInteger(const std::string& text) {
-    throw RunError("'" + text + "' は整数ではありません");
+    throw RunError(text::NotAnInteger(text));
 }
 
 int DigitValue(char c, int base) {

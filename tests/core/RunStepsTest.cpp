@@ -231,5 +231,18 @@ TEST_F(RunStepsTest, FailedRunShowsTheErrorAndLeavesTheSessionUsable) {
     EXPECT_TRUE(window.messages.empty());
 }
 
+// The list format is the command's choice: md5sum's goes out through the same dialog, with no
+// declined save in between.
+TEST_F(RunStepsTest, CalcMd5SavesTheListInTheFormatItIsGiven) {
+    tree.WriteFile("SUB/A.TXT", "x");
+    TempTree out;
+    window.saveAnswers.push_back(out.Host("list.md5"));
+    CalcMd5Command(s, ListFormat::Md5sum);
+    EXPECT_EQ(out.ReadFile("list.md5"), "9dd4e461268c8034f5c8564e155c67a6  SUB/A.TXT\n");
+    ASSERT_EQ(window.saveRequests.size(), 1u);
+    EXPECT_EQ(window.saveRequests[0].filter, "*.txt(*.txt)|*.txt");
+    EXPECT_TRUE(window.messages.empty());
+}
+
 }  // namespace
 }  // namespace korvane::test

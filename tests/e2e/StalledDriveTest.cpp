@@ -77,7 +77,7 @@ TEST_F(StalledDrive, ReadErrorAfterTheStallAbortDuringItAndTheNextCommand) {
     // Aborted while the drive retries: the run ends and the row keeps its text.
     window.readErrors.clear();
     window.messages.clear();
-    s.table.SetResult(0, "before");
+    s.table.SetResult(0, "before", Outcome::Unjudged);
     s.queue = {{"calc MD5", false}};
     window.onPump = [this](int) {
         if (s.DoneBytes >= kDamagedAt) s.AbortRequested = true;

@@ -336,8 +336,8 @@ void WindowRunsTest::tablePublishesChangesInBatches() {
     QVERIFY(w.ListView1->columnWidth(0) >=
             m.horizontalAdvance(QStringLiteral("とても長い名前のファイル.BIN")));
 
-    s.table.SetResult(5, "OK");
-    s.table.SetResult(40, "Read Error");
+    s.table.SetResult(5, "OK", korvane::Outcome::Good);
+    s.table.SetResult(40, "Read Error", korvane::Outcome::ReadError);
     QCOMPARE(changed.size(), 0);
     w.ScrollRowIntoView(1500);
     w.FocusRow(1400);

@@ -4,14 +4,11 @@
 #include <cctype>
 
 #include "platform/HostFileSystem.h"
+#include "platform/Names.h"
 
 namespace korvane {
 
 namespace {
-
-char Upper(char c) {
-    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-}
 
 class ImageAwareFileSystem : public FileSystem {
   public:

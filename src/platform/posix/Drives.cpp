@@ -19,6 +19,8 @@
 #include <set>
 #include <utility>
 
+#include "platform/Names.h"
+
 // A mount number never given twice while the system runs (Linux 6.8 and later).
 #ifndef STATX_MNT_ID_UNIQUE
 #define STATX_MNT_ID_UNIQUE 0x00004000U
@@ -30,10 +32,6 @@ namespace {
 
 constexpr char kFirstLetter = 'D';
 constexpr char kLastLetter = 'Z';
-
-char Upper(char c) {
-    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-}
 
 bool IsOctal(char c) {
     return c >= '0' && c <= '7';
@@ -272,12 +270,6 @@ std::string UdevLabel(const std::string& device) {
     }
     ::closedir(dir);
     return label;
-}
-
-std::string LastName(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 bool IsReadableRegularFile(const std::string& path) {
