@@ -63,14 +63,14 @@ class Session {
   public:
     // `driveMap`, when given, is the map `files` resolves drive paths through: the run then looks
     // its mount points up again when it starts and when the copy disc goes in.
-    Session(Window& w, FileSystem& files, const DriveMap* driveMap = nullptr)
+    Session(Window& w, FileSystem& files, DriveMap* driveMap = nullptr)
         : window(w), fs(files), drives(driveMap) {}
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
     Window& window;
     FileSystem& fs;
-    const DriveMap* drives;
+    DriveMap* drives;
 
     // How long the run waits for the copy disc to be mounted after the exchange prompt.
     std::chrono::milliseconds discWait{30000};
