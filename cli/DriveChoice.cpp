@@ -15,12 +15,6 @@ char Upper(char c) {
     return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 }
 
-std::string LastName(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // "D:" and "D:\" name drive D; a bare "D" does too, unless there is a folder or file of that
 // name: a path given on the command line is never read as another drive.
 std::optional<char> LetterArgument(const std::string& argument) {
@@ -44,23 +38,7 @@ void DriveChoice::Discover() {
 }
 
 std::vector<ListedDrive> DriveChoice::Listed() const {
-    std::vector<ListedDrive> out;
-    for (char letter = 'C'; letter <= 'Z'; ++letter) {
-        const std::string* extra = nullptr;
-        for (const auto& [extraLetter, folder] : extras_) {
-            if (extraLetter == letter) extra = &folder;
-        }
-        if (extra != nullptr) {
-            out.push_back({letter, "", *extra, LastName(*extra)});
-            continue;
-        }
-        for (const DriveInfo& drive : discovery_.Drives()) {
-            if (drive.letter == letter) {
-                out.push_back({letter, drive.device, drive.mountPoint, drive.label});
-            }
-        }
-    }
-    return out;
+    return ListDrives(discovery_, extras_);
 }
 
 std::optional<char> DriveChoice::FreeLetter() const {

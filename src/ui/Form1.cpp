@@ -103,12 +103,6 @@ QFrame* MakePanel(QWidget* parent, const char* name, int height) {
     return panel;
 }
 
-std::string LastName(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 }  // namespace
 
 namespace {
@@ -534,17 +528,10 @@ void Form1::FillDriveLists(bool keepChoice) {
     ListBox1->clear();
     ListBox3->clear();
     masterRow_ = copyRow_ = -1;
-    for (char letter = 'C'; letter <= 'Z'; ++letter) {
-        const std::string root{letter, ':', '\\'};
-        const std::string* extraFolder = nullptr;
-        for (const auto& [extraLetter, folder] : extras) {
-            if (extraLetter == letter) extraFolder = &folder;
-        }
-        if (!extraFolder && discovery_.GetDriveType(root) != kDriveCdRom) continue;
-        const std::string label =
-            extraFolder ? LastName(*extraFolder) : discovery_.VolumeLabel(letter);
-        const QString entry = Q(root + " " + label);
-        const QString tip = Q(extraFolder ? *extraFolder : discovery_.Describe(letter));
+    for (const ListedDrive& drive : korvane::ListDrives(discovery_, extras)) {
+        const std::string root{drive.letter, ':', '\\'};
+        const QString entry = Q(root + " " + drive.label);
+        const QString tip = Q(drive.description);
         for (QListWidget* list : {ListBox3, ListBox1}) {
             auto* item = new QListWidgetItem(entry, list);
             item->setToolTip(tip);
