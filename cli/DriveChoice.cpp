@@ -35,23 +35,7 @@ void DriveChoice::Discover() {
 }
 
 std::vector<ListedDrive> DriveChoice::Listed() const {
-    std::vector<ListedDrive> out;
-    for (char letter = 'C'; letter <= 'Z'; ++letter) {
-        const std::string* extra = nullptr;
-        for (const auto& [extraLetter, folder] : extras_) {
-            if (extraLetter == letter) extra = &folder;
-        }
-        if (extra != nullptr) {
-            out.push_back({letter, "", *extra, LastName(*extra)});
-            continue;
-        }
-        for (const DriveInfo& drive : discovery_.Drives()) {
-            if (drive.letter == letter) {
-                out.push_back({letter, drive.device, drive.mountPoint, drive.label});
-            }
-        }
-    }
-    return out;
+    return ListDrives(discovery_, extras_);
 }
 
 std::optional<char> DriveChoice::FreeLetter() const {

@@ -12,13 +12,7 @@
 
 namespace korvane::cli {
 
-// One drive as `drives` lists it.
-struct ListedDrive {
-    char letter = 0;
-    std::string device;      // /dev/sr0, the image, or empty for a folder
-    std::string mountPoint;  // empty when the drive holds no mounted disc
-    std::string label;
-};
+using korvane::ListedDrive;
 
 class DriveChoice {
   public:

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Korvane needs that are missing; quiet when all are there.
-# Usage: scripts/deps.sh [build|test|demo|package]...
+# Usage: scripts/deps.sh [build|test|demo|package|windows]...
 set -euo pipefail
 
 build=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libblkid-dev nlohmann-json3-dev
@@ -13,6 +13,8 @@ demo=(xorriso fuseiso fuse3 xvfb xauth)
 # and installed by scripts/package and its check.
 build+=(librsvg2-bin)
 package=(dpkg-dev lintian appstream desktop-file-utils)
+# The Windows build: the cross compiler with POSIX threads, GoogleTest's sources, Wine to run it.
+windows=(g++-mingw-w64-x86-64-posix googletest wine wine64 ccache)
 
 wanted=("${build[@]}")
 for group in "$@"; do
@@ -21,6 +23,7 @@ for group in "$@"; do
         test) wanted+=("${test[@]}") ;;
         demo) wanted+=("${demo[@]}") ;;
         package) wanted+=("${package[@]}") ;;
+        windows) wanted+=("${windows[@]}") ;;
         *) echo "deps.sh: unknown group '$group'" >&2; exit 2 ;;
     esac
 done

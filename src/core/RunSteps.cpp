@@ -32,7 +32,7 @@ void EndGauges(Window& w) {
 }
 
 // Waits for a disc to come up behind the letter: nothing when the user aborted meanwhile.
-std::optional<MountIdentity> AwaitDisc(Session& s, const DriveMap& drives, char letter) {
+std::optional<MountIdentity> AwaitDisc(Session& s, DriveMap& drives, char letter) {
     Window& w = s.window;
     w.AppendLog(text::kWaitingForCopy);
     const auto until = std::chrono::steady_clock::now() + s.discWait;
@@ -51,7 +51,7 @@ std::optional<MountIdentity> AwaitDisc(Session& s, const DriveMap& drives, char 
 void ExchangeDisc(Session& s) {
     Window& w = s.window;
     const char letter = w.MasterRoot()[0];
-    const DriveMap* drives = s.drives != nullptr && s.drives->Follows(letter) ? s.drives : nullptr;
+    DriveMap* drives = s.drives != nullptr && s.drives->Follows(letter) ? s.drives : nullptr;
     const std::optional<MountIdentity> source = drives ? drives->MountOf(letter) : std::nullopt;
     for (;;) {
         if (!w.AskExchangeDisc(text::kExchangePrompt)) {

@@ -5,7 +5,7 @@
 
 namespace korvane {
 
-Session::Session(Window& w, FileSystem& files, const DriveMap* driveMap)
+Session::Session(Window& w, FileSystem& files, DriveMap* driveMap)
     : window(w), fs(files), drives(driveMap), reading_(std::make_unique<ReadingEngine>(*this)) {}
 
 Session::~Session() = default;

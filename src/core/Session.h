@@ -37,7 +37,7 @@ class Session : public ReadHost {
   public:
     // `driveMap`, when given, is the map `files` resolves drive paths through: the run then looks
     // its mount points up again when it starts and when the copy disc goes in.
-    Session(Window& w, FileSystem& files, const DriveMap* driveMap = nullptr);
+    Session(Window& w, FileSystem& files, DriveMap* driveMap = nullptr);
     ~Session() override;
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -51,7 +51,7 @@ class Session : public ReadHost {
 
     Window& window;
     FileSystem& fs;
-    const DriveMap* drives;
+    DriveMap* drives;
 
     // How long the run waits for the copy disc to be mounted after the exchange prompt.
     std::chrono::milliseconds discWait{30000};

@@ -71,14 +71,12 @@ void DriveMap::Clear() {
 }
 
 std::optional<std::string> DriveMap::RootOf(char letter) const {
-    Freshen();
     auto it = roots_.find(Upper(letter));
     if (it == roots_.end()) return std::nullopt;
     return it->second.empty() ? std::string("/") : it->second;
 }
 
 const std::map<char, std::string>& DriveMap::Roots() const {
-    Freshen();
     return roots_;
 }
 
@@ -87,17 +85,11 @@ void DriveMap::UseMountTable(std::shared_ptr<MountTable> table) {
     Refresh();
 }
 
-void DriveMap::Refresh(bool always) const {
+void DriveMap::Refresh(bool always) {
     if (table_ && (always || table_->Changed())) Resolve(table_->Read());
 }
 
-void DriveMap::Freshen() const {
-    // Cheap when nothing changed, so every path looks at the mount table: a letter is never
-    // left pointing at the folder a disc was mounted at before.
-    if (!bound_.empty()) Refresh(false);
-}
-
-void DriveMap::Resolve(const std::vector<MountEntry>& mounts) const {
+void DriveMap::Resolve(const std::vector<MountEntry>& mounts) {
     for (auto& [letter, b] : bound_) {
         const MountEntry* found = nullptr;
         for (const MountEntry& m : mounts) {
@@ -120,7 +112,7 @@ void DriveMap::Resolve(const std::vector<MountEntry>& mounts) const {
     }
 }
 
-void DriveMap::Lead(char letter, Binding& b, const MountEntry* mount) const {
+void DriveMap::Lead(char letter, Binding& b, const MountEntry* mount) {
     std::optional<MountIdentity> next;
     if (mount != nullptr) next = MountIdentity{mount->mountId, mount->uniqueId, mount->mountPoint};
     const bool same = b.current && next ? b.current->mountId == next->mountId &&
@@ -142,14 +134,12 @@ bool DriveMap::Follows(char letter) const {
 }
 
 std::optional<MountIdentity> DriveMap::MountOf(char letter) const {
-    Freshen();
     auto it = bound_.find(Upper(letter));
     if (it == bound_.end()) return std::nullopt;
     return it->second.current;
 }
 
 std::optional<std::string> DriveMap::ToHost(std::string_view drivePath) const {
-    Freshen();
     if (drivePath.size() < 3 || drivePath[1] != ':' || drivePath[2] != '\\') return std::nullopt;
     if (!StaysOnDrive(drivePath.substr(3))) return std::nullopt;
     auto it = roots_.find(Upper(drivePath[0]));

@@ -46,7 +46,8 @@ struct MountIdentity {
 // (BindDevice) is a drive, not a folder: desktop automounters mount each disc at a folder named
 // after its label, so the mount point is looked up in the mount table whenever it may have
 // changed. A disc image without a drive of its own (BindMount) is that one mount, for as long as
-// it lasts. Only the thread that uses the map for paths may use it at all: lookups update it.
+// it lasts. Lookups never change the map: the run refreshes it where discs may have moved (at its
+// start, after the exchange prompt, when the mount table signals a change).
 class DriveMap {
   public:
     // Puts hostRoot (a host folder, with or without a trailing slash) behind the letter.
@@ -71,9 +72,9 @@ class DriveMap {
     void UseMountTable(std::shared_ptr<MountTable> table);
     bool HasMountTable() const { return table_ != nullptr; }
     // Looks the mount points up again; unless `always`, only when the table has changed.
-    void Refresh(bool always = true) const;
+    void Refresh(bool always = true);
     // Puts the mounts of this table behind the letters bound to drives and mounts.
-    void Resolve(const std::vector<MountEntry>& mounts) const;
+    void Resolve(const std::vector<MountEntry>& mounts);
     // True when the letter follows a drive or a mount rather than naming a fixed folder.
     bool Follows(char letter) const;
     // The mount the letter leads to now; nothing when it leads to no mount.
@@ -94,13 +95,12 @@ class DriveMap {
         unsigned changes = 0;
     };
 
-    void Freshen() const;
     // Makes `mount` (or none) the one the letter leads to.
-    void Lead(char letter, Binding& binding, const MountEntry* mount) const;
+    void Lead(char letter, Binding& binding, const MountEntry* mount);
 
     std::shared_ptr<MountTable> table_;
-    mutable std::map<char, Binding> bound_;
-    mutable std::map<char, std::string> roots_;  // upper-case letter -> root without trailing slash
+    std::map<char, Binding> bound_;
+    std::map<char, std::string> roots_;  // upper-case letter -> root without trailing slash
 };
 
 }  // namespace korvane

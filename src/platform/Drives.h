@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/DriveMap.h"
@@ -16,6 +17,10 @@ namespace korvane {
 inline constexpr int kDriveUnknown = 0;
 inline constexpr int kDriveNoRootDir = 1;
 inline constexpr int kDriveCdRom = 5;
+
+// The letters drives are given, in order.
+inline constexpr char kFirstDriveLetter = 'D';
+inline constexpr char kLastDriveLetter = 'Z';
 
 // The disc mounts in /proc/self/mountinfo text: iso9660 and udf filesystems and FUSE image
 // mounts (fuse.fuseiso and the like); every other filesystem is left out, and so are mounts of
@@ -92,7 +97,7 @@ class DriveDiscovery {
     const std::vector<DriveInfo>& Drives() const { return drives_; }
 
     // kDriveCdRom for a root ("Q:\") that names one of the drives, kDriveNoRootDir otherwise.
-    int GetDriveType(const std::string& root) const;
+    int DriveTypeOf(const std::string& root) const;
     // The volume label of the drive with that letter, or empty text.
     std::string VolumeLabel(char letter) const;
     // "device — mount point" for a tooltip.
@@ -107,5 +112,19 @@ class DriveDiscovery {
     std::map<std::string, char> given_;  // every drive given a letter since the last Install
     char nextLetter_ = 'D';
 };
+
+// One line of the drive lists, the window's and the terminal program's alike.
+struct ListedDrive {
+    char letter = 0;
+    std::string device;       // /dev/sr0, the image, or empty for a folder
+    std::string mountPoint;   // empty when the drive holds no mounted disc
+    std::string label;        // the volume label, or a folder's own name
+    std::string description;  // where the letter leads, for a tooltip
+};
+
+// The drives in letter order, with `folders` (letter and folder, as KORVANE_EXTRA_DRIVES gives
+// them) in place of any drive of the same letter.
+std::vector<ListedDrive> ListDrives(const DriveDiscovery& discovery,
+                                    const std::vector<std::pair<char, std::string>>& folders);
 
 }  // namespace korvane

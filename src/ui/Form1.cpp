@@ -541,21 +541,24 @@ void Form1::FillDriveLists(bool keepChoice) {
     ListBox1->clear();
     ListBox3->clear();
     masterRow_ = copyRow_ = -1;
+    // A drive added in the window takes its letter's place in the lists.
+    std::vector<ListedDrive> drives;
+    for (const ListedDrive& drive : korvane::ListDrives(discovery_, extras)) {
+        if (!added_->Find(drive.letter)) drives.push_back(drive);
+    }
     for (char letter = 'C'; letter <= 'Z'; ++letter) {
-        const std::string root{letter, ':', '\\'};
-        const std::string* extraFolder = nullptr;
-        for (const auto& [extraLetter, folder] : extras) {
-            if (extraLetter == letter) extraFolder = &folder;
+        if (const AddedDrives::Drive* added = added_->Find(letter)) {
+            drives.push_back({letter, added->image ? added->hostPath : std::string(),
+                              added->image ? std::string() : added->hostPath, added->label,
+                              added->hostPath});
         }
-        const AddedDrives::Drive* added = added_->Find(letter);
-        if (!added && !extraFolder && discovery_.GetDriveType(root) != kDriveCdRom) continue;
-        const std::string label = added         ? added->label
-                                  : extraFolder ? LastName(*extraFolder)
-                                                : discovery_.VolumeLabel(letter);
-        const QString entry = Q(root + " " + label);
-        const QString tip = Q(added         ? added->hostPath
-                              : extraFolder ? *extraFolder
-                                            : discovery_.Describe(letter));
+    }
+    std::sort(drives.begin(), drives.end(),
+              [](const ListedDrive& x, const ListedDrive& y) { return x.letter < y.letter; });
+    for (const ListedDrive& drive : drives) {
+        const std::string root{drive.letter, ':', '\\'};
+        const QString entry = Q(root + " " + drive.label);
+        const QString tip = Q(drive.description);
         for (QListWidget* list : {ListBox3, ListBox1}) {
             auto* item = new QListWidgetItem(entry, list);
             item->setToolTip(tip);

@@ -129,10 +129,10 @@ TEST(DriveDiscovery, AnswersForItsDrivesAndOwnsOnlyTheLettersItSet) {
     discovery.Install(
         {{'d', "/dev/sr0", "/media/SRC", "SRC", "iso9660"}, {'E', "/dev/sr1", "", "", ""}}, map);
 
-    EXPECT_EQ(discovery.GetDriveType("D:\\"), kDriveCdRom);
-    EXPECT_EQ(discovery.GetDriveType("E:\\"), kDriveCdRom);
-    EXPECT_EQ(discovery.GetDriveType("F:\\"), kDriveNoRootDir);
-    EXPECT_EQ(discovery.GetDriveType("D:\\x"), kDriveNoRootDir);
+    EXPECT_EQ(discovery.DriveTypeOf("D:\\"), kDriveCdRom);
+    EXPECT_EQ(discovery.DriveTypeOf("E:\\"), kDriveCdRom);
+    EXPECT_EQ(discovery.DriveTypeOf("F:\\"), kDriveNoRootDir);
+    EXPECT_EQ(discovery.DriveTypeOf("D:\\x"), kDriveNoRootDir);
     EXPECT_EQ(discovery.VolumeLabel('D'), "SRC");
     EXPECT_EQ(discovery.VolumeLabel('E'), "");
     EXPECT_EQ(discovery.VolumeLabel('F'), "");
@@ -271,7 +271,7 @@ TEST(DriveDiscovery, FindsALiveFuseImageMount) {
         EXPECT_LE(letter, 'Z');
         EXPECT_EQ(drive->label, "KTEST");
         EXPECT_EQ(discovery.VolumeLabel(letter), "KTEST");
-        EXPECT_EQ(discovery.GetDriveType(std::string(1, letter) + ":\\"), kDriveCdRom);
+        EXPECT_EQ(discovery.DriveTypeOf(std::string(1, letter) + ":\\"), kDriveCdRom);
         EXPECT_EQ(map.RootOf(letter), mountPoint);
 
         // The letter leads to the files on the disc.

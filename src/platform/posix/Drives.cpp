@@ -20,6 +20,7 @@
 #include <utility>
 
 #include "platform/Names.h"
+#include "platform/posix/Retry.h"
 
 // A mount number never given twice while the system runs (Linux 6.8 and later).
 #ifndef STATX_MNT_ID_UNIQUE
@@ -29,9 +30,6 @@
 namespace korvane {
 
 namespace {
-
-constexpr char kFirstLetter = 'D';
-constexpr char kLastLetter = 'Z';
 
 bool IsOctal(char c) {
     return c >= '0' && c <= '7';
@@ -146,12 +144,9 @@ std::string ReadAll(int fd) {
     if (::lseek(fd, 0, SEEK_SET) != 0) return text;
     char buffer[16384];
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0) {
-            text.append(buffer, static_cast<std::size_t>(n));
-        } else if (n == 0 || errno != EINTR) {
-            break;
-        }
+        const ssize_t n = RetryInterrupted([&] { return ::read(fd, buffer, sizeof buffer); });
+        if (n <= 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
     }
     return text;
 }
@@ -377,10 +372,10 @@ std::vector<DriveInfo> LayOutDrives(std::vector<OpticalDrive> opticals,
         drives.push_back(std::move(drive));
     }
 
-    const std::size_t letters = static_cast<std::size_t>(kLastLetter - kFirstLetter + 1);
+    const std::size_t letters = static_cast<std::size_t>(kLastDriveLetter - kFirstDriveLetter + 1);
     if (drives.size() > letters) drives.resize(letters);
     for (std::size_t i = 0; i < drives.size(); ++i) {
-        drives[i].letter = static_cast<char>(kFirstLetter + static_cast<int>(i));
+        drives[i].letter = static_cast<char>(kFirstDriveLetter + static_cast<int>(i));
     }
     return drives;
 }
@@ -407,21 +402,6 @@ std::vector<DriveInfo> FindDrives() {
     return drives;
 }
 
-// What a letter was given to: a drive by its device, a lone mount by the mount itself.
-std::string KeyOf(const DriveInfo& drive) {
-    if (drive.optical) return "drive " + drive.device;
-    return "mount " + std::to_string(drive.mountId) + " " + std::to_string(drive.uniqueId) + " " +
-           drive.device + " " + drive.mountPoint;
-}
-
-bool SameListing(const std::vector<DriveInfo>& a, const std::vector<DriveInfo>& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](const DriveInfo& x, const DriveInfo& y) {
-                          return x.letter == y.letter && x.device == y.device &&
-                                 x.mountPoint == y.mountPoint && x.label == y.label;
-                      });
-}
-
 }  // namespace
 
 std::shared_ptr<MountTable> OpenMountTable() {
@@ -442,87 +422,6 @@ void DriveDiscovery::Refresh(DriveMap& map) {
 bool DriveDiscovery::Update(DriveMap& map) {
     if (!map.HasMountTable()) map.UseMountTable(OpenMountTable());
     return Merge(FindDrives(), map);
-}
-
-void DriveDiscovery::Install(std::vector<DriveInfo> drives, DriveMap& map) {
-    given_.clear();
-    nextLetter_ = kFirstLetter;
-    for (DriveInfo& drive : drives) {
-        drive.letter = Upper(drive.letter);
-        given_[KeyOf(drive)] = drive.letter;
-        if (drive.letter >= nextLetter_) nextLetter_ = static_cast<char>(drive.letter + 1);
-    }
-    Bind(std::move(drives), map);
-}
-
-bool DriveDiscovery::Merge(std::vector<DriveInfo> found, DriveMap& map) {
-    // Letters someone else put into the map (folders standing in for discs) are not given out.
-    auto takenByOthers = [&](char letter) {
-        return managedLetters_.find(letter) == std::string::npos &&
-               (map.Follows(letter) || map.Roots().count(letter) != 0);
-    };
-    std::vector<DriveInfo> next;
-    for (DriveInfo& drive : found) {
-        const std::string key = KeyOf(drive);
-        auto it = given_.find(key);
-        if (it == given_.end()) {
-            while (nextLetter_ <= kLastLetter && takenByOthers(nextLetter_)) ++nextLetter_;
-            if (nextLetter_ > kLastLetter) continue;
-            it = given_.emplace(key, nextLetter_++).first;
-        }
-        drive.letter = it->second;
-        next.push_back(std::move(drive));
-    }
-    std::sort(next.begin(), next.end(),
-              [](const DriveInfo& a, const DriveInfo& b) { return a.letter < b.letter; });
-    const bool changed = !SameListing(next, drives_);
-    Bind(std::move(next), map);
-    return changed;
-}
-
-void DriveDiscovery::Bind(std::vector<DriveInfo> drives, DriveMap& map) {
-    for (char letter : managedLetters_) map.Remove(letter);
-    managedLetters_.clear();
-    drives_ = std::move(drives);
-    for (const DriveInfo& drive : drives_) {
-        std::optional<MountEntry> mount;
-        if (!drive.mountPoint.empty()) {
-            mount = MountEntry{drive.device,  drive.mountPoint, drive.fsType, 0, 0,
-                               drive.mountId, drive.uniqueId};
-        }
-        if (drive.optical || !mount) {
-            map.BindDevice(drive.letter, drive.device, drive.devMajor, drive.devMinor, mount);
-        } else {
-            map.BindMount(drive.letter, *mount);
-        }
-        managedLetters_.push_back(drive.letter);
-    }
-}
-
-const DriveInfo* DriveDiscovery::Find(char letter) const {
-    letter = Upper(letter);
-    for (const DriveInfo& drive : drives_) {
-        if (drive.letter == letter) return &drive;
-    }
-    return nullptr;
-}
-
-int DriveDiscovery::GetDriveType(const std::string& root) const {
-    if (root.size() < 2 || root[1] != ':') return kDriveNoRootDir;
-    if (root.size() > 2 && (root[2] != '\\' || root.size() > 3)) return kDriveNoRootDir;
-    return Find(root[0]) != nullptr ? kDriveCdRom : kDriveNoRootDir;
-}
-
-std::string DriveDiscovery::VolumeLabel(char letter) const {
-    const DriveInfo* drive = Find(letter);
-    return drive != nullptr ? drive->label : std::string();
-}
-
-std::string DriveDiscovery::Describe(char letter) const {
-    const DriveInfo* drive = Find(letter);
-    if (drive == nullptr) return {};
-    return drive->device + " — " +
-           (drive->mountPoint.empty() ? std::string("(ディスクなし)") : drive->mountPoint);
 }
 
 }  // namespace korvane

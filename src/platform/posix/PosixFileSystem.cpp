@@ -26,6 +26,7 @@
 #include <utility>
 
 #include "platform/HostFileSystem.h"
+#include "platform/posix/Retry.h"
 
 namespace korvane {
 
@@ -215,8 +216,7 @@ OpenFiles& OpenHere() {
 // open settles for a shared lock when only other readers hold one: they change nothing.
 bool LockAgainstOthers(int fd, ShareMode share) {
     int op = (share == ShareMode::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
-    while (::flock(fd, op) != 0) {
-        if (errno == EINTR) continue;
+    while (RetryInterrupted([&] { return ::flock(fd, op); }) != 0) {
         if (LockUnsupported(errno)) return true;
         if (errno == EWOULDBLOCK && (op & LOCK_EX) != 0) {
             op = LOCK_SH | LOCK_NB;
@@ -243,13 +243,12 @@ class PosixFile : public File {
         auto* bytes = static_cast<char*>(buffer);
         std::size_t got = 0;
         while (got < n) {
-            ssize_t r = ::read(fd_, bytes + got, std::min(n - got, kMaxReadChunk));
+            const ssize_t r = RetryInterrupted(
+                [&] { return ::read(fd_, bytes + got, std::min(n - got, kMaxReadChunk)); });
             if (r > 0) {
                 got += static_cast<std::size_t>(r);
             } else if (r == 0) {
                 break;
-            } else if (errno == EINTR) {
-                continue;
             } else {
                 // A damaged sector or a vanished mount: what came before it is still good, but
                 // reading on past the hole would hand out bytes from the wrong offset.
@@ -310,9 +309,9 @@ bool WriteAll(int fd, std::string_view data, int& error) {
     const char* p = data.data();
     std::size_t left = data.size();
     while (left > 0) {
-        ssize_t w = ::write(fd, p, std::min(left, kMaxReadChunk));
+        const ssize_t w =
+            RetryInterrupted([&] { return ::write(fd, p, std::min(left, kMaxReadChunk)); });
         if (w < 0) {
-            if (errno == EINTR) continue;
             error = errno;
             return false;
         }
@@ -495,12 +494,14 @@ bool PosixFileSystem::ReadWhole(const std::string& hostPath, std::string& out) {
     std::size_t got = 0;
     for (;;) {
         if (got == out.size()) out.resize(out.size() * 2);
-        ssize_t r = ::read(fd.get(), out.data() + got, std::min(out.size() - got, kMaxReadChunk));
+        const ssize_t r = RetryInterrupted([&] {
+            return ::read(fd.get(), out.data() + got, std::min(out.size() - got, kMaxReadChunk));
+        });
         if (r > 0) {
             got += static_cast<std::size_t>(r);
         } else if (r == 0) {
             break;
-        } else if (errno != EINTR) {
+        } else {
             out.clear();
             return false;
         }

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "platform/posix/Retry.h"
+
 namespace korvane {
 
 namespace {
@@ -27,13 +29,15 @@ class PosixSectorReader : public SectorReader {
         SectorRead result;
         const std::size_t wanted = count * kDiscSector;
         while (result.bytes < wanted) {
-            const ssize_t r = ::pread(fd_, into + result.bytes, wanted - result.bytes,
-                                      static_cast<off_t>(first * kDiscSector + result.bytes));
+            const ssize_t r = RetryInterrupted([&] {
+                return ::pread(fd_, into + result.bytes, wanted - result.bytes,
+                               static_cast<off_t>(first * kDiscSector + result.bytes));
+            });
             if (r > 0) {
                 result.bytes += static_cast<std::size_t>(r);
             } else if (r == 0) {
                 break;
-            } else if (errno != EINTR) {
+            } else {
                 result.failed = true;
                 result.error = std::generic_category().message(errno);
                 break;
