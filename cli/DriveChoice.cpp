@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "Terminal.h"
+#include "platform/Terminal.h"
 #include "platform/ExtraDrives.h"
 #include "platform/Names.h"
 

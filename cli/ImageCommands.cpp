@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "Terminal.h"
+#include "platform/Terminal.h"
 #include "core/Texts.h"
 #include "platform/SectorReader.h"
 #include "platform/image/DiscImage.h"

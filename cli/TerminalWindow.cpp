@@ -6,7 +6,7 @@
 #include <string_view>
 #include <utility>
 
-#include "Terminal.h"
+#include "platform/Terminal.h"
 #include "core/Commands.h"
 #include "core/ProgressTimer.h"
 #include "core/RunError.h"

@@ -14,7 +14,7 @@
 #include "ImageCommands.h"
 #include "Options.h"
 #include "Report.h"
-#include "Terminal.h"
+#include "platform/Terminal.h"
 #include "TerminalWindow.h"
 #include "core/Commands.h"
 #include "core/Session.h"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Configures and builds one preset ("default" or "sanitize") of Korvane: every target, or the
+# Configures and builds one preset (default, sanitize, tsan or windows) of Korvane: every target, or the
 # ones named after the preset.
 # Usage: scripts/build.sh [preset] [target]...
 set -euo pipefail

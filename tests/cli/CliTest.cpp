@@ -251,5 +251,19 @@ TEST(Cli, ABareLetterIsTheFolderOfThatName) {
     EXPECT_EQ(run.files, std::set<std::string>{":\\A.TXT: OK"}) << run.output;
 }
 
+TEST(Cli, AListKeptOnTheCopyItListsIsNoExtraFile) {
+    TempTree tree;
+    tree.WriteFile("d/A.TXT", "alpha\n");
+    ASSERT_EQ(Cli("calc " + ShellQuote(tree.root() + "/d") + " --format md5sum -o " +
+                  ShellQuote(tree.root() + "/LIST.md5"))
+                  .code,
+              0);
+    std::filesystem::rename(tree.root() + "/LIST.md5", tree.root() + "/d/LIST.md5");
+    const CliRun run = Cli("verify " + ShellQuote(tree.root() + "/d/LIST.md5") + " " +
+                           ShellQuote(tree.root() + "/d"));
+    EXPECT_EQ(run.code, 0) << run.output;
+    EXPECT_EQ(run.files, std::set<std::string>{":\\A.TXT: OK"}) << run.output;
+}
+
 }  // namespace
 }  // namespace korvane::test

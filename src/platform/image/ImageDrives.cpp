@@ -79,6 +79,12 @@ class ImageAwareFileSystem : public FileSystem {
     WriteResult WriteWholeAtomically(const std::string& hostPath, std::string_view data) override {
         return host_->WriteWholeAtomically(hostPath, data);
     }
+    // A list file lives on the host: inside an image no file is one of the host's.
+    bool IsHostFile(const std::string& path, const std::string& hostPath) override {
+        std::string_view rest;
+        if (ImageOf(path, rest)) return false;
+        return host_->IsHostFile(path, hostPath);
+    }
 
   private:
     // An open file keeps its image alive, also when the letter is removed meanwhile.

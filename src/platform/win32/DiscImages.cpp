@@ -15,7 +15,7 @@ std::unique_ptr<DiscImage> DiscImage::Open(const std::string& hostPath, std::str
     return nullptr;
 }
 
-const DiscImage::Entry* DiscImage::Find(std::string_view /*rest*/) const {
+const DiscImage::Entry* DiscImage::Find(std::string_view /*rest*/, bool /*link*/) const {
     return nullptr;
 }
 

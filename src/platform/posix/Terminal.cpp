@@ -1,5 +1,5 @@
 // Terminal, signal and process calls of the terminal program (POSIX).
-#include "Terminal.h"
+#include "platform/Terminal.h"
 
 #include <fcntl.h>
 #include <signal.h>

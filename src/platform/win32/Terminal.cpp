@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "Terminal.h"
+#include "platform/Terminal.h"
 #include "platform/win32/Wide.h"
 
 namespace korvane::cli {

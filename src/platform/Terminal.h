@@ -1,4 +1,5 @@
-// What the terminal program asks of the operating system: terminals, Ctrl-C, child commands.
+// What the terminal program asks of the operating system: terminals, Ctrl-C, child commands,
+// paths. Its twins are posix/Terminal.cpp and win32/Terminal.cpp.
 #pragma once
 
 #include <string>
