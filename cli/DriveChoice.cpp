@@ -4,9 +4,9 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "platform/Terminal.h"
 #include "platform/ExtraDrives.h"
 #include "platform/Names.h"
+#include "platform/Terminal.h"
 
 namespace korvane::cli {
 

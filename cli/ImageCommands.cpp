@@ -9,9 +9,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/Terminal.h"
 #include "core/Texts.h"
 #include "platform/SectorReader.h"
+#include "platform/Terminal.h"
 #include "platform/image/DiscImage.h"
 #include "verify/SectorCompare.h"
 

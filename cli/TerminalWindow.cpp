@@ -6,11 +6,11 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/Terminal.h"
 #include "core/Commands.h"
 #include "core/ProgressTimer.h"
 #include "core/RunError.h"
 #include "core/Session.h"
+#include "platform/Terminal.h"
 
 namespace korvane::cli {
 

@@ -14,11 +14,11 @@
 #include "ImageCommands.h"
 #include "Options.h"
 #include "Report.h"
-#include "platform/Terminal.h"
 #include "TerminalWindow.h"
 #include "core/Commands.h"
 #include "core/Session.h"
 #include "core/Texts.h"
+#include "platform/Terminal.h"
 #include "platform/image/ImageDrives.h"
 
 namespace korvane::cli {

@@ -1,8 +1,8 @@
-// Fuzzes loading a digest list: any bytes load or are refused without harm, a refusal (no complete row, a NUL
-// in a field, a bad md5sum line) leaves the table as it was, a list of our own gives one row per four lines and, in UTF-8, its lines
-// unchanged after being saved and loaded again; an md5sum or BSD-tag list gives one row per entry
-// with a drive path, a lower-case digest and no size, and loads back the same when written again
-// as an md5sum list.
+// Fuzzes loading a digest list: any bytes load or are refused without harm, a refusal (no complete
+// row, a NUL in a field, a bad md5sum line) leaves the table as it was, a list of our own gives one
+// row per four lines and, in UTF-8, its lines unchanged after being saved and loaded again; an
+// md5sum or BSD-tag list gives one row per entry with a drive path, a lower-case digest and no
+// size, and loads back the same when written again as an md5sum list.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

@@ -7,7 +7,7 @@
 namespace korvane {
 
 class RunError : public std::runtime_error {
-public:
+  public:
     explicit RunError(const std::string& userText) : std::runtime_error(userText) {}
 };
 

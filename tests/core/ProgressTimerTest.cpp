@@ -9,7 +9,7 @@ namespace korvane::test {
 namespace {
 
 class ProgressTimerTest : public SessionFixture {
-protected:
+  protected:
     void Tick(std::uint64_t total, std::uint64_t done, std::uint32_t elapsedBefore) {
         s.TotalBytes = total;
         s.DoneBytes = done;

@@ -68,27 +68,48 @@ Events Join(std::initializer_list<Events> parts) {
 INSTANTIATE_TEST_SUITE_P(
     Commands, CommandTest,
     ::testing::Values(
-        CommandCase{"CompareOneDrive", N11Click, 0, "比較",
+        CommandCase{"CompareOneDrive",
+                    N11Click,
+                    0,
+                    "比較",
                     {"master read", "calc MD5", "exchange disc", "compare MD5", "kekka"},
                     Join({kScan,
                           {"timer:on", "log:ファイル個別のMD5計算中", "log:計算終了", "timer:off",
                            "msg:コピーCDと入れ替えてください", "timer:on", "log:MD5比較中",
                            "log:比較終了", "timer:off"}})},
-        CommandCase{"CompareTwoDrives", N11Click, 1, "比較",
-                    {"master read", "compare bin.", "kekka"},
-                    Join({kScan,
-                          {"timer:on", "log:ファイル間のバイナリ比較中", "log:比較終了",
-                           "timer:off"}})},
-        CommandCase{"CalcMd5", CRC321Click, 0, "MD5計算",
-                    {"master read", "calc MD5", "save data"},
-                    Join({kScan, {"timer:on", "log:ファイル個別のMD5計算中", "log:計算終了",
-                                  "timer:off"}})},
-        CommandCase{"LoadMd5", CRC322Click, 0, "MD5読込-比較",
+        CommandCase{
+            "CompareTwoDrives",
+            N11Click,
+            1,
+            "比較",
+            {"master read", "compare bin.", "kekka"},
+            Join({kScan,
+                  {"timer:on", "log:ファイル間のバイナリ比較中", "log:比較終了", "timer:off"}})},
+        CommandCase{
+            "CalcMd5",
+            CRC321Click,
+            0,
+            "MD5計算",
+            {"master read", "calc MD5", "save data"},
+            Join({kScan,
+                  {"timer:on", "log:ファイル個別のMD5計算中", "log:計算終了", "timer:off"}})},
+        CommandCase{"LoadMd5",
+                    CRC322Click,
+                    0,
+                    "MD5読込-比較",
                     {"load data", "compare MD5", "kekka"},
                     {"log:MD5比較中", "log:比較終了", "timer:off"}},
-        CommandCase{"ReadTest", N2Click, 0, "リードエラーテスト", {"master read", "rd test"},
+        CommandCase{"ReadTest",
+                    N2Click,
+                    0,
+                    "リードエラーテスト",
+                    {"master read", "rd test"},
                     Join({kScan, {"timer:on", "log:リードエラーテスト", "log:終了", "timer:off"}})},
-        CommandCase{"Csv", CSV1Click, 0, "CSV出力", {"csv"},
+        CommandCase{"Csv",
+                    CSV1Click,
+                    0,
+                    "CSV出力",
+                    {"csv"},
                     {"timer:off", "msg:保存するデータがありません", "timer:off"}}),
     [](const auto& c) { return std::string(c.param.name); });
 
@@ -182,7 +203,7 @@ TEST_F(RunStepsTest, AbortDuringDigestsEndsTheRunAfterThatStep) {
     EXPECT_EQ(window.log[window.log.size() - 2], "ファイル個別のMD5計算中");
     EXPECT_EQ(window.log.back(), "計算終了");
     EXPECT_EQ(window.messages, Events{"中断しました"});  // never asked for the copy disc
-    EXPECT_EQ(s.table.Row(1).ResultText, "");           // rows after the abort untouched
+    EXPECT_EQ(s.table.Row(1).ResultText, "");            // rows after the abort untouched
     EXPECT_TRUE(s.queue[0].done);
     EXPECT_FALSE(s.queue[1].done);
     EXPECT_FALSE(window.timerOn);

@@ -65,7 +65,8 @@ TEST_P(Rfc1321Suite, BothFeedingPathsGiveThePublishedDigest) {
 // block and whole numbers of blocks; each checked against md5sum run on the same bytes.
 TEST(Md5Padding, TailsAndWholeBlocksAgreeWithMd5sum) {
     TempTree tree;
-    for (std::uint64_t size : {1u, 55u, 56u, 57u, 63u, 64u, 65u, 119u, 120u, 128u, 64u * 7, 64u * 7 + 55}) {
+    for (std::uint64_t size :
+         {1u, 55u, 56u, 57u, 63u, 64u, 65u, 119u, 120u, 128u, 64u * 7, 64u * 7 + 55}) {
         const std::string bytes = PatternBytes(size, static_cast<std::uint32_t>(size));
         const std::string host = tree.WriteFile("m" + std::to_string(size), bytes);
         const std::string reference = Md5sumOf(host);

@@ -249,8 +249,9 @@ TEST_F(PosixFileSystemTest, AtomicWriteSyncsTheNewFileThenItsFolder) {
         int Sync(int fd) override {
             char data[16] = {};
             const ssize_t n = pread(fd, data, sizeof data, 0);
-            syncs.push_back((n < 0 ? std::string("folder") : std::string(data, static_cast<std::size_t>(n))) + "/" +
-                            tree->ReadFile("LIST.md5"));
+            syncs.push_back(
+                (n < 0 ? std::string("folder") : std::string(data, static_cast<std::size_t>(n))) +
+                "/" + tree->ReadFile("LIST.md5"));
             return PosixFileSystem::Sync(fd);
         }
         TempTree* tree = nullptr;

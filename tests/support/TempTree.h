@@ -8,7 +8,7 @@
 namespace korvane::test {
 
 class TempTree {
-public:
+  public:
     // In the system's temporary folder, or in `parent` (a memory filesystem reads holes fast).
     explicit TempTree(const std::string& parent = {});
     ~TempTree();
@@ -28,7 +28,7 @@ public:
     std::string WriteSparse(std::string_view relative, std::uint64_t size);
     std::string ReadFile(std::string_view relative) const;
 
-private:
+  private:
     std::string root_;
 };
 
