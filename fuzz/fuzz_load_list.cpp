@@ -2,7 +2,7 @@
 // row, a NUL in a field, a bad md5sum line) leaves the table as it was, a list of our own gives one
 // row per four lines and, in UTF-8, its lines unchanged after being saved and loaded again; an
 // md5sum or BSD-tag list gives one row per entry with a drive path, a lower-case digest and no
-// size, and loads back the same when written again as an md5sum list.
+// size, and (decoded whole) loads back the same when written again as an md5sum list.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -204,7 +204,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string again = Scratch() + "/again.md5";
         std::ofstream(again, std::ios::binary | std::ios::trunc) << AsMd5sum(rows);
         const Loaded back = Load(again);
-        Check(!back.refused && back.rows == rows);
+        Check(!back.refused && back.rows.size() == rows.size());
+        // Names kept as the list's bytes (neither UTF-8 nor Shift-JIS) leave the encoding of the
+        // list written back to be judged again, as for a list of our own: only a list decoded
+        // whole is bound to come back unchanged.
+        bool decodedWhole = true;
+        for (const FileRow& r : rows) {
+            decodedWhole = decodedWhole && StrictUtf8(r.FileName) && StrictUtf8(r.Folder);
+        }
+        if (decodedWhole) Check(back.rows == rows);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            Check(back.rows[i].ResultText == rows[i].ResultText);
+        }
         return 0;
     }
 
