@@ -185,8 +185,7 @@ int RunCommand(const Options& o) {
     return Interrupted() ? kInterrupted : code;
 }
 
-int Run(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+int Run(const std::vector<std::string>& args) {
     Options options;
     std::string error;
     if (!ParseOptions(args, options, error)) return UsageError(error);
@@ -211,7 +210,7 @@ int Run(int argc, char** argv) {
 
 int Main(int argc, char** argv) {
     ReserveStandardStreams();
-    const int code = Run(argc, argv);
+    const int code = Run(CommandLineArguments(argc, argv));
     // Results that never reached standard output (a full disk, a closed descriptor) must not
     // pass for a finished run.
     errno = 0;

@@ -3,8 +3,13 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace korvane::cli {
+
+// The arguments after the program's name, in UTF-8 whatever the system's code page: on Windows
+// they are taken from the system as UTF-16, as argv holds them in the ANSI code page there.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
 bool IsTerminal(int fd);
 // Puts /dev/null behind standard input, output or error where one is closed, so that no file

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/posix/PosixFileSystem.h"
+#include "platform/HostFileSystem.h"
 #include "support/TempTree.h"
 
 namespace korvane::test {
@@ -19,8 +19,8 @@ class FaultyFileSystemTest : public ::testing::Test {
 
     TempTree tree;
     DriveMap drives;
-    PosixFileSystem real{drives};
-    FaultyFileSystem fs{real};
+    std::unique_ptr<FileSystem> real = MakeHostFileSystem(drives);
+    FaultyFileSystem fs{*real};
 };
 
 TEST_F(FaultyFileSystemTest, ReadLimitCutsMidChunkThenDeliversNothing) {

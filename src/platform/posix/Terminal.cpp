@@ -33,6 +33,11 @@ void ReserveStandardStreams() {
     }
 }
 
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+    if (argc < 1) return {};
+    return {argv + 1, argv + argc};
+}
+
 bool IsTerminal(int fd) {
     return ::isatty(fd) == 1;
 }

@@ -1,6 +1,8 @@
 // What the terminal program asks of Windows: the console, Ctrl-C, child commands, paths.
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <io.h>
 #include <atomic>
 #include <cstdio>
@@ -34,6 +36,17 @@ std::wstring FullPathW(const std::string& path) {
 }
 
 }  // namespace
+
+std::vector<std::string> CommandLineArguments(int /*argc*/, char** /*argv*/) {
+    // argv went through the ANSI code page, where a Japanese name is lost to '?'.
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) return {};
+    std::vector<std::string> args;
+    for (int i = 1; i < count; ++i) args.push_back(win32::Narrow(wide[i]));
+    LocalFree(wide);
+    return args;
+}
 
 void ReserveStandardStreams() {
     // Results are written as UTF-8, as the program holds them.
