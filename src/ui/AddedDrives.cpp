@@ -5,7 +5,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QListWidget>
 #include <QMimeData>
@@ -19,7 +18,7 @@ namespace korvane::ui {
 namespace {
 
 std::string HostName(const QString& path) {
-    return QFile::encodeName(path).toStdString();
+    return path.toStdString();
 }
 
 // The local files a drag carries; empty where it carries anything else.

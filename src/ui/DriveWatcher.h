@@ -3,7 +3,7 @@
 
 #include <QObject>
 
-#include "platform/Drives.h"
+#include "platform/DriveSignal.h"
 
 class QSocketNotifier;
 class QTimer;
@@ -15,17 +15,22 @@ class DriveWatcher : public QObject {
 
   public:
     explicit DriveWatcher(QObject* parent = nullptr);
+    ~DriveWatcher() override;
 
   signals:
-    // At once, at every change of the mount table.
+    // At once, at every change of the drives.
     void mountsChanged();
     // Once a burst of changes has settled: an automounter mounts in several steps.
     void drivesChanged();
 
   private:
-    MountWatch watch_;
+    void Changed();
+
+    DriveSignal signal_;
     QSocketNotifier* notifier_ = nullptr;
     QTimer* settle_ = nullptr;
+    class MessageFilter;
+    MessageFilter* filter_ = nullptr;
 };
 
 }  // namespace korvane::ui

@@ -7,7 +7,6 @@
 #include <QCloseEvent>
 #include <QEvent>
 #include <QEventLoop>
-#include <QFile>
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -694,8 +693,7 @@ void Form1::OpenRowFolder(const QModelIndex& index) {
         if (row < 0 || std::size_t(row) >= session_.table.Count()) return;
         const std::optional<std::string> host =
             driveMap_.ToHost(session_.table.Row(std::size_t(row)).Folder);
-        if (!host || !prompter_->OpenFolder(QFile::decodeName(QByteArray::fromStdString(*host))))
-            Beep();
+        if (!host || !prompter_->OpenFolder(QString::fromStdString(*host))) Beep();
     });
 }
 
@@ -805,12 +803,12 @@ void Form1::Beep() {
 
 std::string Form1::AskSavePath(const FileDialogRequest& request) {
     RefreshView();
-    return QFile::encodeName(prompter_->AskSave(this, request)).toStdString();
+    return prompter_->AskSave(this, request).toStdString();
 }
 
 std::string Form1::AskOpenPath(const FileDialogRequest& request) {
     RefreshView();
-    return QFile::encodeName(prompter_->AskOpen(this, request)).toStdString();
+    return prompter_->AskOpen(this, request).toStdString();
 }
 
 // --- Window life ----------------------------------------------------------------------------

@@ -35,14 +35,15 @@ namespace {
 constexpr char kDesktopId[] = "io.github.korvane.Korvane";
 
 // Without a login session there is no runtime folder, and Qt would fall back to a shared one
-// under /tmp and warn about it on every start. A private folder of our own, removed when the
-// program ends, takes its place.
+// in the temporary folder and warn about it on every start. A private folder of our own,
+// removed when the program ends, takes its place.
 std::unique_ptr<QTemporaryDir> PrivateRuntimeFolder() {
-    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) return nullptr;
+    const char* variable = korvane::RuntimeFolderVariable();
+    if (variable == nullptr || !qEnvironmentVariableIsEmpty(variable)) return nullptr;
     auto folder = std::make_unique<QTemporaryDir>(QDir::tempPath() +
                                                   QStringLiteral("/korvane-runtime-XXXXXX"));
     if (!folder->isValid()) return nullptr;
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder->path()));
+    qputenv(variable, folder->path().toUtf8());
     return folder;
 }
 
@@ -83,11 +84,6 @@ void ReleaseMessages() {
         }
     }
     heldMessages.clear();
-}
-
-bool HasDisplay() {
-    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 QIcon ProgramIcon() {
@@ -168,7 +164,7 @@ int main(int argc, char** argv) {
             headless = true;
         }
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !HasDisplay()) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !korvane::HasDisplay()) {
         if (!headless) {
             std::fprintf(stderr,
                          "korvane: no display to show the window on (DISPLAY is not set); "
@@ -229,7 +225,7 @@ int main(int argc, char** argv) {
         QTimer::singleShot(300, &window, [&window, path] {
             if (!SavePicture(window, path)) {
                 std::fprintf(stderr, "korvane: could not save the picture to %s\n",
-                             QFile::encodeName(path).constData());
+                             path.toUtf8().constData());
             }
         });
     };

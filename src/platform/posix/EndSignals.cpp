@@ -1,10 +1,11 @@
-// The end signals turned into bytes on a pipe (POSIX).
+// The end signals turned into bytes on a pipe, the session's runtime folder and display (POSIX).
 #include "platform/EndSignals.h"
 
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <initializer_list>
 
 namespace korvane {
@@ -46,6 +47,18 @@ void DrainEndSignals() {
     char bytes[16];
     while (readEnd >= 0 && ::read(readEnd, bytes, sizeof bytes) > 0) {
     }
+}
+
+const char* RuntimeFolderVariable() {
+    return "XDG_RUNTIME_DIR";
+}
+
+bool HasDisplay() {
+    const auto named = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value != nullptr && *value != '\0';
+    };
+    return named("DISPLAY") || named("WAYLAND_DISPLAY");
 }
 
 }  // namespace korvane
