@@ -14,7 +14,7 @@ demo=(xorriso fuseiso fuse3 xvfb xauth)
 build+=(librsvg2-bin)
 package=(dpkg-dev lintian appstream desktop-file-utils)
 # The Windows build: the cross compiler with POSIX threads, GoogleTest's sources, Wine to run it.
-windows=(g++-mingw-w64-x86-64-posix googletest wine wine64 ccache)
+windows=(g++-mingw-w64-x86-64-posix googletest wine wine64 ccache zip unzip groff)
 
 wanted=("${build[@]}")
 for group in "$@"; do
