@@ -1,11 +1,26 @@
 // The result table's changes, each passed on to the view that shows it.
 #include "core/FileTable.h"
 
+#include <ostream>
 #include <utility>
 
 namespace korvane {
 
+const std::string& FolderText::Empty() {
+    static const std::string empty;
+    return empty;
+}
+
+std::ostream& operator<<(std::ostream& out, const FolderText& folder) {
+    return out << folder.str();
+}
+
 void FileTable::Append(FileRow row) {
+    // Rows come folder by folder, so the row before holds the text to share when there is one.
+    if (!rows_.empty() && !row.Folder.SharesWith(rows_.back().Folder) &&
+        row.Folder == rows_.back().Folder) {
+        row.Folder = rows_.back().Folder;
+    }
     rows_.push_back(std::move(row));
     if (observer_) observer_->RowAppended(rows_.size() - 1);
 }

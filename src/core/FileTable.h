@@ -2,10 +2,51 @@
 #pragma once
 
 #include <cstddef>
+#include <iosfwd>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace korvane {
+
+// A row's folder: one immutable text shared by every row of that folder, so a disc of a
+// million files keeps each folder once. It reads as the string it holds.
+class FolderText {
+  public:
+    FolderText() = default;
+    FolderText(std::string text)
+        : text_(text.empty() ? nullptr : std::make_shared<const std::string>(std::move(text))) {}
+    FolderText(const char* text) : FolderText(std::string(text)) {}
+
+    const std::string& str() const { return text_ ? *text_ : Empty(); }
+    operator const std::string&() const { return str(); }
+
+    std::size_t size() const { return str().size(); }
+    bool empty() const { return str().empty(); }
+    char back() const { return str().back(); }
+    const char* c_str() const { return str().c_str(); }
+    const char* data() const { return str().data(); }
+    std::string substr(std::size_t pos, std::size_t n = std::string::npos) const {
+        return str().substr(pos, n);
+    }
+    // Rows of one folder take its text from the row before them.
+    bool SharesWith(const FolderText& o) const { return text_ == o.text_; }
+
+    friend bool operator==(const FolderText& a, const FolderText& b) {
+        return a.text_ == b.text_ || a.str() == b.str();
+    }
+    friend bool operator==(const FolderText& a, const std::string& b) { return a.str() == b; }
+    friend bool operator==(const FolderText& a, const char* b) { return a.str() == b; }
+    friend std::string operator+(const FolderText& a, const std::string& b) { return a.str() + b; }
+    friend std::string operator+(const FolderText& a, const char* b) { return a.str() + b; }
+
+  private:
+    static const std::string& Empty();
+    std::shared_ptr<const std::string> text_;
+};
+
+std::ostream& operator<<(std::ostream& out, const FolderText& folder);
 
 // What a row's result says, told by the step that writes it: readers of the table never have to
 // parse the text back.
@@ -20,7 +61,7 @@ enum class Outcome : unsigned char {
 
 struct FileRow {
     std::string FileName;              // the file's own name, as the disc stores it
-    std::string Folder;                // drive-rooted, ends in a backslash: Q:\DATA\SUB\ .
+    FolderText Folder;                 // drive-rooted, ends in a backslash: Q:\DATA\SUB\ .
     std::string SizeText;              // size in bytes, plain decimal
     std::string ResultText;            // empty, a digest text or a verdict
     Outcome Kind = Outcome::Unjudged;  // what ResultText says

@@ -151,7 +151,7 @@ std::optional<FileRow> RowFor(const DigestLine& line, const ListLines& lines,
     while (first + 1 < parts.size() && parts[first] == ".") ++first;  // "./name"
 
     FileRow row;
-    row.Folder = root;
+    std::string folder = root;
     for (std::size_t i = first; i < parts.size(); ++i) {
         const std::string_view part = parts[i];
         if (part.empty() || part == "." || part == ".." ||
@@ -159,11 +159,12 @@ std::optional<FileRow> RowFor(const DigestLine& line, const ListLines& lines,
             return std::nullopt;
         }
         if (i + 1 < parts.size()) {
-            row.Folder.append(part).push_back('\\');
+            folder.append(part).push_back('\\');
         } else {
             row.FileName = std::string(part);
         }
     }
+    row.Folder = std::move(folder);
     row.ResultText = line.digest;
     return row;
 }

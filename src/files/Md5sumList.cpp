@@ -40,7 +40,7 @@ std::string Md5sumListText(const FileTable& table, std::string_view root) {
     std::string name;
     for (const FileRow& row : table.Rows()) {
         if (!IsDigestText(row.ResultText)) continue;
-        const std::string_view folder = row.Folder;
+        const std::string_view folder = row.Folder.str();
         if (root.size() < 3 || folder.size() < root.size() || Upper(folder[0]) != Upper(root[0]) ||
             folder.substr(1, root.size() - 1) != root.substr(1)) {
             continue;

@@ -159,7 +159,7 @@ void FileTableModel::MeasureRows(std::size_t first, std::size_t last) {
     bool grew = false;
     for (int c = 0; c < 2; ++c) {
         const FileRow& row = table_.Row(best[c]);
-        const int w = metrics.horizontalAdvance(Text(c == 0 ? row.FileName : row.Folder));
+        const int w = metrics.horizontalAdvance(Text(c == 0 ? row.FileName : row.Folder.str()));
         if (w > widest_[c]) {
             widest_[c] = w;
             grew = true;

@@ -692,7 +692,7 @@ void Form1::OpenRowFolder(const QModelIndex& index) {
         const int row = TableRow(index);
         if (row < 0 || std::size_t(row) >= session_.table.Count()) return;
         const std::optional<std::string> host =
-            driveMap_.ToHost(session_.table.Row(std::size_t(row)).Folder);
+            driveMap_.ToHost(session_.table.Row(std::size_t(row)).Folder.str());
         if (!host || !prompter_->OpenFolder(QString::fromStdString(*host))) Beep();
     });
 }
