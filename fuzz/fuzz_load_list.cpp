@@ -133,11 +133,11 @@ bool IsLowerHex(const std::string& text) {
 
 // A row of an md5sum or BSD-tag list: a path under Q:\ that a drive path can carry.
 void CheckForeignRow(const FileRow& r) {
-    Check(r.Folder.starts_with("Q:\\") && r.Folder.back() == '\\' && r.SizeText.empty());
+    Check(r.Folder.str().starts_with("Q:\\") && r.Folder.back() == '\\' && r.SizeText.empty());
     Check(IsLowerHex(r.ResultText));
     Check(!r.FileName.empty() && r.FileName != "." && r.FileName != "..");
     Check(r.FileName.find_first_of(std::string("/\\\0", 3)) == std::string::npos);
-    const std::string_view folders = std::string_view(r.Folder).substr(3);
+    const std::string_view folders = std::string_view(r.Folder.str()).substr(3);
     Check(folders.find('\0') == std::string_view::npos &&
           folders.find('/') == std::string_view::npos);
     std::size_t start = 0;
@@ -210,7 +210,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // whole is bound to come back unchanged.
         bool decodedWhole = true;
         for (const FileRow& r : rows) {
-            decodedWhole = decodedWhole && StrictUtf8(r.FileName) && StrictUtf8(r.Folder);
+            decodedWhole = decodedWhole && StrictUtf8(r.FileName) && StrictUtf8(r.Folder.str());
         }
         if (decodedWhole) Check(back.rows == rows);
         for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -223,7 +223,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(raw.size() >= 4 && !nul);
     Check(loaded.sizesListed && rows.size() == raw.size() / 4);
     for (const FileRow& r : rows) {
-        for (const std::string* f : {&r.FileName, &r.Folder, &r.SizeText, &r.ResultText}) {
+        for (const std::string* f : {&r.FileName, &r.Folder.str(), &r.SizeText, &r.ResultText}) {
             Check(f->find_first_of("\r\n") == std::string::npos);
         }
     }
@@ -233,7 +233,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     const std::vector<std::string_view> lines = SplitLines(text);
     for (std::size_t g = 0; g < rows.size(); ++g) {
-        Check(rows[g].FileName == lines[4 * g] && rows[g].Folder == lines[4 * g + 1] &&
+        Check(rows[g].FileName == lines[4 * g] && rows[g].Folder.str() == lines[4 * g + 1] &&
               rows[g].SizeText == lines[4 * g + 2] && rows[g].ResultText == lines[4 * g + 3]);
     }
     // A first name that itself starts with a byte-order mark would lose it on reloading.
@@ -241,7 +241,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Saved again, rows of nothing but blanks and '#' lines read as a list without entries.
     bool onlyComments = true;
     for (const FileRow& r : rows) {
-        for (const std::string* f : {&r.FileName, &r.Folder, &r.SizeText, &r.ResultText}) {
+        for (const std::string* f : {&r.FileName, &r.Folder.str(), &r.SizeText, &r.ResultText}) {
             if (f->find_first_not_of(" \t") != std::string::npos && !f->starts_with('#')) {
                 onlyComments = false;
             }
